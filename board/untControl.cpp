@@ -1,0 +1,288 @@
+#include "untControl.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+const std::size_t MaxLineSize = 1024;
+
+const char HelpText[] = "fault noanswer|stx|crc|code [once|always] [for CC]\n"
+                        "fault short|long|cut|garbage N [once|always] [for CC]\n"
+                        "fault delay|gap MS [once|always] [for CC]\n"
+                        "fault error EE [once|always] [for CC]\n"
+                        "clear\n"
+                        "faults\n"
+                        "state\n"
+                        "mains on|off\n"
+                        "reset\n"
+                        "away\n"
+                        "return\n"
+                        "quit\n"
+                        "help\n";
+
+std::vector<std::string> SplitWords(const std::string& line) {
+    std::vector<std::string> words;
+    std::istringstream in(line);
+    for (std::string word; in >> word;) {
+        for (char& c : word)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        words.push_back(word);
+    }
+    return words;
+}
+
+std::string Err(const std::string& reason) {
+    return "ERR " + reason + "\n";
+}
+
+const std::string Ok = "OK\n";
+
+bool WriteAll(int fd, const std::string& text, int flags) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = fd == STDOUT_FILENO
+                              ? write(fd, text.data() + done, text.size() - done)
+                              : send(fd, text.data() + done, text.size() - done, flags);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::runtime_error SocketError(const std::string& what) {
+    return std::runtime_error(what + ": " + std::strerror(errno));
+}
+} // namespace
+
+TControl::TControl(TBoardModel& model, TFaultSet& faults, TBoardLink& link, TTrace trace)
+    : Model(model), Faults(faults), Link(link), Trace(std::move(trace)) {}
+
+void TControl::Log(const std::string& line) const {
+    if (Trace)
+        Trace(line);
+}
+
+std::string TControl::Execute(const std::string& line, TMillis now) {
+    const std::vector<std::string> words = SplitWords(line);
+    if (words.empty() || words[0][0] == '#')
+        return std::string();
+    try {
+        return Run(words, now);
+    } catch (const std::exception& e) {
+        return Err(e.what());
+    }
+}
+
+std::string TControl::Run(const std::vector<std::string>& words, TMillis now) {
+    const std::string& verb = words[0];
+    if (verb == "fault")
+        return AddFault(words);
+    if (words.size() > 1 && verb != "mains")
+        return Err(verb + " takes no arguments");
+    if (verb == "clear") {
+        Faults.Clear();
+        return Ok;
+    }
+    if (verb == "faults")
+        return ListFaults();
+    if (verb == "state") {
+        std::string text = Model.Describe(now);
+        if (!text.empty() && text.back() != '\n')
+            text += '\n';
+        return text + "END\n";
+    }
+    if (verb == "mains")
+        return Mains(words, now);
+    if (verb == "reset") {
+        Log("!! reset");
+        Link.Discard();
+        Model.Reset(now);
+        return Ok;
+    }
+    if (verb == "away")
+        return GoAway();
+    if (verb == "return")
+        return Return();
+    if (verb == "help")
+        return std::string(HelpText) + "END\n";
+    if (verb == "quit") {
+        Quit = true;
+        return Ok;
+    }
+    return Err("unknown command '" + verb + "'");
+}
+
+std::string TControl::AddFault(const std::vector<std::string>& words) {
+    TFault fault;
+    std::string error;
+    if (!ParseFault(std::vector<std::string>(words.begin() + 1, words.end()), fault, error))
+        return Err(error);
+    Faults.Add(fault);
+    return Ok;
+}
+
+std::string TControl::ListFaults() const {
+    std::string text;
+    for (const TFault& fault : Faults.List())
+        text += FormatFault(fault) + "\n";
+    return text + "END\n";
+}
+
+std::string TControl::Mains(const std::vector<std::string>& words, TMillis now) {
+    if (words.size() != 2 || (words[1] != "on" && words[1] != "off"))
+        return Err("mains takes on or off");
+    Log("!! mains " + words[1]);
+    Model.SetMainsPresent(words[1] == "on", now);
+    return Ok;
+}
+
+std::string TControl::GoAway() {
+    if (!Link.Present())
+        return Err("already away");
+    Log("!! away");
+    Link.GoAway();
+    return Ok;
+}
+
+std::string TControl::Return() {
+    if (Link.Present())
+        return Err("not away");
+    Link.Open(Link.LinkPath());
+    Log("!! back at " + Link.LinkPath());
+    return Ok;
+}
+
+void TLineReader::Feed(const char* data, std::size_t size, const TLineFn& onLine) {
+    for (std::size_t i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (c == '\n') {
+            if (!Overflow)
+                onLine(Buffer, false);
+            Buffer.clear();
+            Overflow = false;
+            continue;
+        }
+        if (Overflow || c == '\r')
+            continue;
+        if (Buffer.size() < MaxLineSize) {
+            Buffer += c;
+            continue;
+        }
+        Buffer.clear();
+        Overflow = true;
+        onLine(std::string(), true);
+    }
+}
+
+TControlServer::~TControlServer() {
+    for (const auto& client : Clients)
+        close(client.first);
+    if (ListenFd < 0)
+        return;
+    close(ListenFd);
+    struct stat st {};
+    if (lstat(SocketPath.c_str(), &st) == 0 && st.st_ino == SocketIno)
+        unlink(SocketPath.c_str());
+}
+
+// A socket left behind by a board that was killed is replaced; any other file is not.
+void TControlServer::Listen(const std::string& path) {
+    sockaddr_un addr{};
+    if (path.empty() || path.size() >= sizeof addr.sun_path)
+        throw std::runtime_error("control socket path too long: " + path);
+    struct stat st {};
+    if (lstat(path.c_str(), &st) == 0) {
+        if (!S_ISSOCK(st.st_mode))
+            throw std::runtime_error(path + " exists and is not a socket");
+        unlink(path.c_str());
+    }
+    ListenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (ListenFd < 0)
+        throw SocketError("socket");
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+    if (bind(ListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(ListenFd, 8) != 0 || lstat(path.c_str(), &st) != 0) {
+        const std::runtime_error error = SocketError("control socket " + path);
+        close(ListenFd);
+        ListenFd = -1;
+        throw error;
+    }
+    SocketPath = path;
+    SocketIno = st.st_ino;
+}
+
+void TControlServer::AddTo(TPoller& poller) {
+    if (StdinOpen && !StdinEnded)
+        poller.Add(STDIN_FILENO, POLLIN, [this](short) { OnStdin(); });
+    poller.Add(ListenFd, POLLIN, [this](short) { OnAccept(); });
+    for (const auto& client : Clients) {
+        const int fd = client.first;
+        poller.Add(fd, POLLIN, [this, fd](short) { OnClient(fd); });
+    }
+}
+
+// One read per wake-up: standard input may be shared with a shell, so it stays blocking.
+void TControlServer::OnStdin() {
+    char buffer[4096];
+    const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return;
+    if (n <= 0) {
+        StdinEnded = true;
+        return;
+    }
+    StdinLines.Feed(buffer, static_cast<std::size_t>(n),
+                    [this](const std::string& line, bool tooLong) {
+                        WriteAll(STDOUT_FILENO, tooLong ? Err("line too long") : Handler(line), 0);
+                    });
+}
+
+void TControlServer::OnAccept() {
+    for (;;) {
+        const int fd = accept4(ListenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0)
+            return;
+        Clients[fd];
+    }
+}
+
+// A client that does not take its replies is dropped rather than let it stall the board.
+void TControlServer::OnClient(int fd) {
+    auto client = Clients.find(fd);
+    if (client == Clients.end())
+        return;
+    char buffer[4096];
+    const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return;
+    if (n <= 0) {
+        CloseClient(fd);
+        return;
+    }
+    bool failed = false;
+    client->second.Feed(
+        buffer, static_cast<std::size_t>(n), [&](const std::string& line, bool tooLong) {
+            if (!failed)
+                failed = !WriteAll(fd, tooLong ? Err("line too long") : Handler(line),
+                                   MSG_NOSIGNAL | MSG_DONTWAIT);
+        });
+    if (failed)
+        CloseClient(fd);
+}
+
+void TControlServer::CloseClient(int fd) {
+    close(fd);
+    Clients.erase(fd);
+}

@@ -1,0 +1,107 @@
+// The board's wire protocol: frame layout, checksum, command and error codes, speed codes.
+// Shared by the driver and the virtual board, so both sides speak from one definition.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Byte strings: raw bytes on the wire, text in code page 1251.
+using TBytes = std::string;
+
+const std::uint8_t STX = 0x02;
+const std::size_t FrameHeaderSize = 4; // STX, sequence number, 0, length
+const std::size_t MaxPayloadSize = 255;
+const std::size_t BlockSize = 64; // firmware and dump blocks
+
+// Command codes.
+enum : std::uint8_t {
+    cmdReadStatus = 0x11,
+    cmdSetExchangeParam = 0x14,
+    cmdReadExchangeParam = 0x15,
+    cmdWriteTable = 0x1E,
+    cmdReadTable = 0x1F,
+    cmdInitTables = 0x24,
+    cmdReadTableStruct = 0x2D,
+    cmdReadFieldStruct = 0x2E,
+    cmdButtons = 0x76,
+    cmdRelaySet = 0x77,
+    cmdRelayPulse = 0x78,
+    cmdRelayRead = 0x79,
+    cmdWatchDog = 0x7A,
+    cmdWatchDogReset = 0x7B,
+    cmdDoorLock = 0x7C,
+    cmdMBPower = 0x7D,
+    cmdEnterProgramMode = 0xC0,
+    cmdWriteProgramBlock = 0xC1,
+    cmdExitProgramMode = 0xC2,
+    cmdReadMode = 0xC3,
+    cmdTestDevice = 0xC5,
+    cmdResetDevice = 0xC8,
+    cmdReadDumpSize = 0xD1,
+    cmdReadDump = 0xD2,
+    cmdReadDeviceMetrics = 0xFC,
+};
+
+// The board's error codes (answer payload byte 1).
+enum : std::uint8_t {
+    errNone = 0x00,
+    errBadParams = 0x33,
+    errNotSupported = 0x37,
+    errInternal = 0x39,
+    errTableUndefined = 0x5D,
+    errProgramMode = 0x73,
+    errMainMode = 0x74,
+    errBoardSettings = 0x75,
+    errTableSettings = 0x76,
+    errNotEditable = 0x7A,
+    errLengthField = 0x7E,
+    errUndefined = 0x7F,
+    errBlocked = 0xEB,
+};
+
+// Memory areas of the dump commands.
+enum : std::uint8_t {
+    memData = 0x30,
+    memProgram = 0x31,
+    memEeprom = 0x32,
+};
+
+// Flag bits of the status bytes.
+enum : std::uint8_t {
+    pfMBPowerState = 0x01,
+    pfButtonPowerPressed = 0x02,
+    pfButtonResetPressed = 0x04,
+    pfDoorLockOpened = 0x08,
+    pfTurnOnDelay = 0x10,
+    pfTurnOffDelay = 0x20,
+    pfRelayToggled = 0x40,
+    pfMBPowerSensor = 0x80,
+    pf2WatchDogEnabled = 0x01,
+};
+
+// Motherboard button codes of command 0x76.
+enum : std::uint8_t {
+    cbsButtonReset = 2,
+    cbsButtonPower = 4,
+    cbsButtonLongPower = 8,
+    cbsButtonDelayPower = 16,
+    cbsButtonCancelDelayPower = 32,
+};
+
+// XOR of all bytes, starting from 0.
+std::uint8_t FrameCrc(const TBytes& data);
+// A complete frame: STX, sequence, 0, length, payload, checksum. The payload must not
+// exceed MaxPayloadSize bytes.
+TBytes BuildFrame(std::uint8_t sequence, const TBytes& payload);
+// Two upper-case hex digits and one blank per byte, the trailing blank included.
+std::string StrToHex(const TBytes& data);
+
+// Line speed <-> speed code of commands 0x14 and 0x15. Unknown rates give code 2,
+// unknown codes give 2400.
+int BaudRateToCode(int baudRate);
+int CodeToBaudRate(int code);
+bool IsValidBaudRate(int baudRate);
+
+// Little-endian 16-bit words.
+void PutWord(TBytes& data, std::uint16_t value);
+std::uint16_t GetWord(const TBytes& data, std::size_t offset);

@@ -1,0 +1,520 @@
+// The virtual board as its clients see it: the real program on a real pty, opened and set
+// up the way the driver does it. Waits use wide margins, as the machine may be busy.
+#include "untProtocol.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <random>
+#include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+using namespace std::chrono_literals;
+using TClock = std::chrono::steady_clock;
+
+const int NoAnswerMs = 300;
+const int AnswerMs = 3000;
+
+int ElapsedMs(TClock::time_point since) {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - since).count());
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// Bytes from `fd` until `count` have come or `timeoutMs` has passed.
+TBytes ReadFor(int fd, std::size_t count, int timeoutMs) {
+    TBytes data;
+    const auto start = TClock::now();
+    while (data.size() < count && ElapsedMs(start) < timeoutMs) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, std::max(1, timeoutMs - ElapsedMs(start))) <= 0)
+            continue;
+        char buffer[512];
+        const ssize_t n = read(fd, buffer, std::min(sizeof buffer, count - data.size()));
+        if (n <= 0)
+            break;
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+    return data;
+}
+
+// One trelmo-board process with a link and a control socket in a directory of its own.
+class TBoardProcess {
+public:
+    explicit TBoardProcess(std::vector<std::string> options = {}) {
+        char dir[] = "/tmp/trelmo-board-test.XXXXXX";
+        Dir = mkdtemp(dir);
+        Link = Dir + "/tty";
+        Socket = Dir + "/control";
+        options.insert(options.begin(), {"-v", "--control", Socket});
+        options.push_back(Link);
+        Start(options);
+    }
+    ~TBoardProcess() {
+        if (Pid > 0) {
+            kill(Pid, SIGKILL);
+            waitpid(Pid, nullptr, 0);
+        }
+        CloseInput();
+        close(Output);
+        close(Control);
+        std::system(("rm -rf " + Dir).c_str());
+    }
+
+    void Start(const std::vector<std::string>& options) {
+        CloseInput();
+        close(Output);
+        int in[2], out[2];
+        ASSERT_EQ(pipe2(in, O_CLOEXEC), 0);
+        ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+        Pid = fork();
+        if (Pid == 0) {
+            dup2(in[0], 0);
+            dup2(out[1], 1);
+            const int err = open((Dir + "/trace").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            dup2(err, 2);
+            std::vector<char*> argv{const_cast<char*>(TRELMO_BOARD_PROGRAM)};
+            for (const std::string& o : options)
+                argv.push_back(const_cast<char*>(o.c_str()));
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        Input = in[1];
+        Output = out[0];
+        ASSERT_EQ(ReadLine(Output, 10000), "READY " + Link);
+    }
+
+    // The reply to one control command: its lines up to OK, ERR or END.
+    std::string Command(const std::string& line) {
+        if (Control < 0)
+            Control = Connect();
+        const std::string text = line + "\n";
+        EXPECT_EQ(write(Control, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        std::string reply;
+        for (;;) {
+            const std::string l = ReadLine(Control, AnswerMs);
+            reply += l + "\n";
+            if (l.empty() || l == "OK" || l == "END" || l.rfind("ERR", 0) == 0)
+                return reply;
+        }
+    }
+    void Reconnect() {
+        close(Control);
+        Control = Connect();
+    }
+    void CloseInput() {
+        close(Input);
+        Input = -1;
+    }
+    // Exit status, or -1 when the process did not end in time.
+    int Wait(int timeoutMs = 5000) {
+        const auto start = TClock::now();
+        int status = 0;
+        while (ElapsedMs(start) < timeoutMs) {
+            if (waitpid(Pid, &status, WNOHANG) == Pid) {
+                Pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return -1;
+    }
+    std::string Trace() const {
+        std::ifstream file(Dir + "/trace");
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+
+    pid_t Pid = -1;
+    std::string Dir, Link, Socket;
+
+private:
+    int Connect() const {
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", Socket.c_str());
+        EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        return fd;
+    }
+    static std::string ReadLine(int fd, int timeoutMs) {
+        std::string line;
+        const auto start = TClock::now();
+        for (;;) {
+            const TBytes c = ReadFor(fd, 1, std::max(1, timeoutMs - ElapsedMs(start)));
+            if (c.empty() || c == "\n")
+                return line;
+            line += c;
+        }
+    }
+
+    int Input = -1, Output = -1, Control = -1;
+};
+
+// The client end, opened and set up as the driver opens its port.
+class TPort {
+public:
+    TPort(const std::string& path, int baud) {
+        Fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+        EXPECT_GE(Fd, 0) << path;
+        SetSpeed(baud);
+    }
+    ~TPort() { close(Fd); }
+
+    void SetSpeed(int baud) {
+        termios tio{};
+        tcgetattr(Fd, &tio);
+        cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
+        const speed_t speed = baud == 2400 ? B2400 : baud == 9600 ? B9600 : B19200;
+        cfsetispeed(&tio, speed);
+        cfsetospeed(&tio, speed);
+        EXPECT_EQ(tcsetattr(Fd, TCSANOW, &tio), 0);
+    }
+    void Send(const TBytes& bytes) {
+        tcflush(Fd, TCIOFLUSH);
+        EXPECT_EQ(write(Fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    // One answer frame as the driver reads it: the header, then length + 1 bytes.
+    TBytes ReadFrame() {
+        TBytes frame = ReadFor(Fd, FrameHeaderSize, AnswerMs);
+        if (frame.size() == FrameHeaderSize)
+            frame += ReadFor(Fd, static_cast<std::uint8_t>(frame[3]) + 1u, AnswerMs);
+        return frame;
+    }
+    TBytes Exchange(const TBytes& payload, std::uint8_t sequence = 0) {
+        Send(BuildFrame(sequence, payload));
+        return ReadFrame();
+    }
+    TBytes Silence() { return ReadFor(Fd, 1, NoAnswerMs); }
+    // Whatever comes, up to a pause after the first byte.
+    TBytes ReadAll() {
+        TBytes data = ReadFor(Fd, 1, AnswerMs);
+        for (TBytes more; !data.empty() && !(more = ReadFor(Fd, 1, 150)).empty();)
+            data += more;
+        return data;
+    }
+
+    int Fd = -1;
+};
+
+const TBytes Status(1, cmdReadStatus);
+
+// The answer payload of a well-formed answer frame to `sequence`, or a failure.
+TBytes Payload(const TBytes& frame, std::uint8_t sequence = 0) {
+    EXPECT_GE(frame.size(), FrameHeaderSize + 1);
+    if (frame.size() < FrameHeaderSize + 1)
+        return TBytes();
+    EXPECT_EQ(frame[0], STX);
+    EXPECT_EQ(static_cast<std::uint8_t>(frame[1]), sequence);
+    EXPECT_EQ(frame[2], 0);
+    EXPECT_EQ(frame.size(), FrameHeaderSize + static_cast<std::uint8_t>(frame[3]) + 1);
+    EXPECT_EQ(FrameCrc(frame.substr(1)), 0) << StrToHex(frame);
+    return frame.substr(FrameHeaderSize, frame.size() - FrameHeaderSize - 1);
+}
+
+// Random bytes that hold no valid frame: one could be any command, a speed change too.
+TBytes Noise(std::size_t size) {
+    std::mt19937 random(12345);
+    for (;;) {
+        TBytes noise(size, '\0');
+        for (char& c : noise)
+            c = static_cast<char>(random());
+        bool holdsFrame = false;
+        for (std::size_t i = 0; i + FrameHeaderSize < size && !holdsFrame; ++i) {
+            const std::size_t length = FrameHeaderSize + static_cast<std::uint8_t>(noise[i + 3]);
+            holdsFrame =
+                noise[i] == STX && i + length < size && FrameCrc(noise.substr(i + 1, length)) == 0;
+        }
+        if (!holdsFrame)
+            return noise;
+    }
+}
+
+bool IsStatus(const TBytes& frame, std::uint8_t sequence = 0) {
+    const TBytes payload = Payload(frame, sequence);
+    return payload.size() >= 13 && payload[0] == cmdReadStatus && payload[1] == errNone;
+}
+} // namespace
+
+TEST(Exchange, StatusAnswerEchoesSequenceAndIsTraced) {
+    TBoardProcess board({"--serial", "4321"});
+    TPort port(board.Link, 2400);
+    for (std::uint8_t sequence : {0, 1, 0x7F, 254}) {
+        const TBytes answer = port.Exchange(Status, sequence);
+        ASSERT_TRUE(IsStatus(answer, sequence)) << StrToHex(answer);
+        EXPECT_EQ(GetWord(answer, FrameHeaderSize + 2), 4321);
+    }
+    const std::string trace = board.Trace();
+    EXPECT_NE(trace.find("-> 02 00 00 01 11 10 \n"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("<- 02 FE 00 0F 11 00 E1 10 "), std::string::npos) << trace;
+}
+
+TEST(Line, NoisePartialFramesAndBadChecksumsAreDropped) {
+    TBoardProcess board;
+    TPort port(board.Link, 2400);
+    port.Send(TBytes("\x55\xAA\xFF\x00", 4) + BuildFrame(3, Status));
+    EXPECT_TRUE(IsStatus(port.ReadFrame(), 3));
+
+    // Without the time-out the two would merge into one frame with a bad checksum.
+    port.Send(BuildFrame(4, Status).substr(0, 3));
+    std::this_thread::sleep_for(600ms);
+    port.Send(BuildFrame(5, Status));
+    EXPECT_TRUE(IsStatus(port.ReadFrame(), 5));
+
+    TBytes bad = BuildFrame(6, Status);
+    bad.back() ^= 1;
+    port.Send(bad);
+    EXPECT_EQ(port.Silence(), "");
+    EXPECT_TRUE(IsStatus(port.Exchange(Status, 7), 7));
+
+    const std::string trace = board.Trace();
+    EXPECT_NE(trace.find("skipped (no STX): 55 AA FF 00"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("partial frame timed out"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("bad checksum"), std::string::npos) << trace;
+}
+
+TEST(Line, BoardHearsOnlyItsOwnSpeed) {
+    TBoardProcess board;
+    TPort port(board.Link, 9600);
+    port.Send(BuildFrame(0, Status));
+    EXPECT_EQ(port.Silence(), "");
+
+    port.SetSpeed(2400);
+    const TBytes setSpeed{cmdSetExchangeParam, static_cast<char>(BaudRateToCode(9600)), 100};
+    EXPECT_EQ(Payload(port.Exchange(setSpeed)), TBytes({cmdSetExchangeParam, errNone}));
+    port.Send(BuildFrame(1, Status));
+    EXPECT_EQ(port.Silence(), "");
+
+    port.SetSpeed(9600);
+    EXPECT_TRUE(IsStatus(port.Exchange(Status, 2), 2));
+    EXPECT_NE(board.Command("state").find("baud=9600\n"), std::string::npos);
+}
+
+TEST(Faults, EachKindSpoilsTheNextAnswerOnly) {
+    struct TCase {
+        const char* command;
+        std::function<void(const TBytes& frame)> check;
+    };
+    const TCase cases[] = {
+        {"fault noanswer", [](const TBytes& f) { EXPECT_EQ(StrToHex(f), ""); }},
+        {"fault stx", [](const TBytes& f) { EXPECT_EQ(f[0], '\xFD'); }},
+        {"fault crc", [](const TBytes& f) { EXPECT_NE(FrameCrc(f.substr(1)), 0); }},
+        {"fault code", [](const TBytes& f) { EXPECT_EQ(Payload(f)[0], '\xEE'); }},
+        {"fault short 2", [](const TBytes& f) { EXPECT_EQ(Payload(f).size(), 13u); }},
+        {"fault long 3", [](const TBytes& f) { EXPECT_EQ(Payload(f).size(), 18u); }},
+        {"fault cut 3", [](const TBytes& f) { EXPECT_EQ(StrToHex(f), "02 00 00 "); }},
+        {"fault error 33", [](const TBytes& f) { EXPECT_EQ(Payload(f), "\x11\x33"); }},
+        {"fault garbage 5",
+         [](const TBytes& f) {
+             EXPECT_EQ(StrToHex(f.substr(0, 9)), "FF FF FF FF FF 02 00 00 0F ");
+             EXPECT_TRUE(IsStatus(f.substr(5)));
+         }},
+    };
+    TBoardProcess board;
+    TPort port(board.Link, 2400);
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.command);
+        ASSERT_EQ(board.Command(c.command), "OK\n");
+        port.Send(BuildFrame(0, Status));
+        c.check(port.ReadAll());
+        EXPECT_TRUE(IsStatus(port.Exchange(Status)));
+    }
+    EXPECT_NE(board.Trace().find("!! fault error 33 once"), std::string::npos);
+}
+
+TEST(Faults, DelayAndGapSlowTheAnswerDown) {
+    TBoardProcess board;
+    TPort port(board.Link, 2400);
+    ASSERT_EQ(board.Command("fault delay 700"), "OK\n");
+    auto start = TClock::now();
+    port.Send(BuildFrame(0, Status));
+    EXPECT_EQ(port.Silence(), "");
+    EXPECT_TRUE(IsStatus(port.ReadFrame()));
+    EXPECT_GE(ElapsedMs(start), 650);
+
+    ASSERT_EQ(board.Command("fault gap 30"), "OK\n");
+    start = TClock::now();
+    EXPECT_TRUE(IsStatus(port.Exchange(Status)));
+    EXPECT_GE(ElapsedMs(start), 19 * 30 - 50); // 20 bytes, 19 gaps
+
+    EXPECT_EQ(board.Command("faults"), "END\n");
+}
+
+TEST(Faults, AlwaysAndForLastUntilClear) {
+    TBoardProcess board;
+    TPort port(board.Link, 2400);
+    ASSERT_EQ(board.Command("fault error 37 always for 11"), "OK\n");
+    ASSERT_EQ(board.Command("FAULT crc for 0x15"), "OK\n");
+    EXPECT_EQ(board.Command("faults"), "error 37 always for 11\ncrc once for 15\nEND\n");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Payload(port.Exchange(Status)), "\x11\x37");
+    const TBytes readExchange(1, cmdReadExchangeParam);
+    EXPECT_NE(FrameCrc(port.Exchange(readExchange).substr(1)), 0);
+    EXPECT_EQ(Payload(port.Exchange(readExchange))[1], errNone);
+    EXPECT_EQ(board.Command("faults"), "error 37 always for 11\nEND\n");
+
+    board.Reconnect();
+    EXPECT_EQ(board.Command("clear"), "OK\n");
+    EXPECT_EQ(board.Command("faults"), "END\n");
+    EXPECT_TRUE(IsStatus(port.Exchange(Status)));
+}
+
+TEST(Control, BadCommandsAreRefusedAndChangeNothing) {
+    TBoardProcess board;
+    for (const char* bad :
+         {"fault", "fault cut", "fault cut x", "fault cut 3x", "fault delay 99999999",
+          "fault short 0", "fault error 100", "fault crc for zz", "fault crc for",
+          "fault crc sometimes", "fault crc 3", "frobnicate", "state now", "mains maybe", "return",
+          "\x01\xFF\x7F"}) {
+        const std::string reply = board.Command(bad);
+        EXPECT_EQ(reply.rfind("ERR ", 0), 0u) << bad << " -> " << reply;
+        EXPECT_EQ(reply.find('\n'), reply.size() - 1) << bad;
+    }
+    EXPECT_EQ(board.Command(std::string(5000, 'x')), "ERR line too long\n");
+    EXPECT_EQ(board.Command("# a comment\n\n  clear  "), "OK\n");
+    EXPECT_EQ(board.Command("faults"), "END\n");
+    TPort port(board.Link, 2400);
+    EXPECT_TRUE(IsStatus(port.Exchange(Status)));
+}
+
+TEST(Events, ResetSilencesTheBoardWhileItRestarts) {
+    TBoardProcess board({"--restart-ms", "1500"});
+    TPort port(board.Link, 2400);
+    EXPECT_EQ(board.Command("reset"), "OK\n");
+    port.Send(BuildFrame(0, Status));
+    EXPECT_EQ(port.Silence(), "");
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(IsStatus(port.Exchange(Status)));
+
+    EXPECT_EQ(board.Command("mains off"), "OK\n");
+    const std::string state = board.Command("state");
+    EXPECT_NE(state.find("\nmains=0\n"), std::string::npos) << state;
+    EXPECT_EQ(state.substr(state.size() - 4), "END\n");
+}
+
+TEST(Events, BoardGoesAwayAndComesBack) {
+    TBoardProcess board;
+    {
+        TPort port(board.Link, 2400);
+        EXPECT_EQ(board.Command("away"), "OK\n");
+        EXPECT_FALSE(Exists(board.Link));
+        char c;
+        EXPECT_LE(read(port.Fd, &c, 1), 0); // the device is gone under the client
+        EXPECT_EQ(board.Command("away"), "ERR already away\n");
+    }
+    EXPECT_EQ(board.Command("return"), "OK\n");
+    TPort port(board.Link, 2400);
+    EXPECT_TRUE(IsStatus(port.Exchange(Status)));
+}
+
+TEST(Process, TwoBoardsServeSideBySide) {
+    TBoardProcess first({"--serial", "1111"});
+    TBoardProcess second({"--serial", "2222", "--baud", "9600"});
+    TPort a(first.Link, 2400), b(second.Link, 9600);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(GetWord(a.Exchange(Status), FrameHeaderSize + 2), 1111);
+        EXPECT_EQ(GetWord(b.Exchange(Status), FrameHeaderSize + 2), 2222);
+    }
+}
+
+TEST(Process, EndsCleanlyOnSignalsInputEndAndQuit) {
+    for (const char* how : {"SIGTERM", "SIGINT", "stdin", "quit"}) {
+        SCOPED_TRACE(how);
+        TBoardProcess board;
+        ASSERT_GT(board.Pid, 0);
+        TPort port(board.Link, 2400); // a client still holding the line
+        if (how == std::string("SIGTERM"))
+            kill(board.Pid, SIGTERM);
+        else if (how == std::string("SIGINT"))
+            kill(board.Pid, SIGINT);
+        else if (how == std::string("stdin"))
+            board.CloseInput();
+        else
+            EXPECT_EQ(board.Command("quit"), "OK\n");
+        EXPECT_EQ(board.Wait(), 0);
+        EXPECT_FALSE(Exists(board.Link));
+        EXPECT_FALSE(Exists(board.Socket));
+    }
+}
+
+TEST(Process, StaleLinksAreReplacedAndBadUsageRefused) {
+    TBoardProcess board;
+    board.CloseInput();
+    ASSERT_EQ(board.Wait(), 0);
+    ASSERT_EQ(symlink("/dev/pts/nonexistent", board.Link.c_str()), 0);
+    board.Start({"--control", board.Socket, board.Link});
+    TPort port(board.Link, 2400);
+    EXPECT_TRUE(IsStatus(port.Exchange(Status)));
+
+    auto exitCode = [](std::vector<const char*> args) {
+        args.insert(args.begin(), TRELMO_BOARD_PROGRAM);
+        args.push_back(nullptr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int null = open("/dev/null", O_RDWR);
+            dup2(null, 0);
+            dup2(null, 1);
+            dup2(null, 2);
+            execv(args[0], const_cast<char**>(args.data()));
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WEXITSTATUS(status);
+    };
+    EXPECT_EQ(exitCode({}), 2);
+    EXPECT_EQ(exitCode({"--baud", "1234", "/tmp/x"}), 2);
+    EXPECT_EQ(exitCode({"--serial", "70000", "/tmp/x"}), 2);
+    EXPECT_EQ(exitCode({"--restart-ms", "1x", "/tmp/x"}), 2);
+    EXPECT_EQ(exitCode({"--frob", "/tmp/x"}), 2);
+    EXPECT_EQ(exitCode({"/tmp/x", "/tmp/y"}), 2);
+    EXPECT_EQ(exitCode({"/tmp/x", "--control"}), 2);
+    const std::string file = board.Dir + "/trace"; // a regular file is never replaced
+    EXPECT_EQ(exitCode({file.c_str()}), 1);
+    EXPECT_TRUE(Exists(file));
+}
+
+TEST(Robustness, ArbitraryBytesAndReopeningClients) {
+    TBoardProcess board;
+    {
+        TPort port(board.Link, 2400);
+        port.Send(Noise(20000));
+        std::this_thread::sleep_for(600ms);
+        EXPECT_TRUE(IsStatus(port.Exchange(Status)));
+    }
+    for (int i = 0; i < 20; ++i) {
+        TPort port(board.Link, 2400);
+        EXPECT_TRUE(IsStatus(port.Exchange(Status, static_cast<std::uint8_t>(i)), i));
+    }
+    // A client that takes the pty as its controlling terminal (wineserver does) and ends.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        _exit(open(board.Link.c_str(), O_RDWR) >= 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    TPort port(board.Link, 2400);
+    EXPECT_TRUE(IsStatus(port.Exchange(Status)));
+}
