@@ -15,11 +15,11 @@
 using TMillis = std::int64_t;
 
 struct TBoardOptions {
-    int baudRate = 2400;           // line speed at power-up
-    int byteTimeoutMs = 100;       // inter-byte time-out of the board's receiver
+    int baudRate = 2400;     // line speed at power-up
+    int byteTimeoutMs = 100; // inter-byte time-out of the board's receiver
     std::uint16_t serialNumber = 1234;
-    TMillis restartMs = 300;       // silence after a reset or after leaving program mode
-    TMillis watchdogPeriodMs = 0;  // > 0 overrides the period kept in the settings tables
+    TMillis restartMs = 300;      // silence after a reset or after leaving program mode
+    TMillis watchdogPeriodMs = 0; // > 0 overrides the period kept in the settings tables
 };
 
 class TBoardModel {
@@ -47,7 +47,7 @@ public:
     bool Restarting(TMillis now) const;
 
     // Outside events, for the control interface.
-    void Reset(TMillis now);                    // a reset as after power loss of the CPU
+    void Reset(TMillis now); // a reset as after power loss of the CPU
     void SetMainsPresent(bool present, TMillis now);
 
     // The state as "name=value" lines (flags, relays, mode, speed, counters such as

@@ -12,4 +12,6 @@ std::wstring Cp1251ToWide(const std::string& text);
 std::string WideToCp1251(const std::wstring& text);
 
 // A cp1251 byte string from UTF-8 source text, for the system's own Russian texts.
-inline std::string Ansi(const char* utf8) { return Utf8ToCp1251(utf8); }
+inline std::string Ansi(const char* utf8) {
+    return Utf8ToCp1251(utf8);
+}

@@ -7,7 +7,7 @@ struct BaudCode {
     int code;
     int rate;
 };
-const BaudCode BaudCodes[] = {{2, 2400},  {3, 4800},  {4, 9600},    {5, 19200},
+const BaudCode BaudCodes[] = {{2, 2400},  {3, 4800},  {4, 9600},  {5, 19200},
                               {6, 38400}, {7, 57600}, {8, 115200}};
 } // namespace
 

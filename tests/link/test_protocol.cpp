@@ -63,7 +63,9 @@ TEST(CodePage, EveryByteSurvivesARoundTrip) {
 }
 
 TEST(CodePage, ForeignAndMalformedInputBecomesQuestionMarks) {
-    EXPECT_EQ(Utf8ToCp1251("a\xE4\xB8\xAD" "b"), "a?b"); // a CJK character
-    EXPECT_EQ(Utf8ToCp1251("\xFF\xD0"), "??");           // stray and cut sequences
+    EXPECT_EQ(Utf8ToCp1251("a\xE4\xB8\xAD"
+                           "b"),
+              "a?b");                          // a CJK character
+    EXPECT_EQ(Utf8ToCp1251("\xFF\xD0"), "??"); // stray and cut sequences
     EXPECT_EQ(WideToCp1251(L"\x4E2D"), "?");
 }

@@ -1,0 +1,96 @@
+#include "untArgs.h"
+
+#include "untCodePage.h"
+#include "untCommands.h"
+#include "untRun.h"
+#include "untValues.h"
+
+namespace {
+const TMember& Resolve(const std::string& utf8Name, bool& russian) {
+    const TMember* member = FindMember(Utf8ToCp1251(utf8Name));
+    if (!member)
+        throw EUsage("unknown method or property '" + utf8Name + "'");
+    russian = !SameName(member->Name, Utf8ToCp1251(utf8Name));
+    if (!ToolHas(*member))
+        throw EUsage(NotInTool(*member));
+    return *member;
+}
+
+TAction Assignment(const std::string& name, const std::string& text) {
+    TAction action{TActionKind::Set, nullptr, false, {}};
+    action.Member = &Resolve(name, action.Russian);
+    const TMember& m = *action.Member;
+    if (m.IsMethod())
+        throw EUsage(action.Label() + " is a method and takes no value");
+    if (!m.Writable)
+        throw EUsage(action.Label() + " is read-only");
+    if (!ParseValue(m.Type, text, action.Value))
+        throw EUsage("bad value '" + text + "' for " + action.Label() + " (" + TypeName(m.Type) +
+                     "): " + ValueSyntax(m.Type));
+    return action;
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Handles the option at args[i]; false when args[i] is not an option.
+bool Option(const std::vector<std::string>& args, std::size_t& i, TCommandLine& line) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h")
+        line.Help = true;
+    else if (arg == "--version")
+        line.Version = true;
+    else if (arg == "--device" || StartsWith(arg, "--device=")) {
+        std::string path;
+        if (arg != "--device")
+            path = arg.substr(9);
+        else if (i + 1 < args.size())
+            path = args[++i];
+        if (path.empty())
+            throw EUsage("--device needs a device path");
+        line.Device = Utf8ToCp1251(path);
+    } else if (arg.size() > 1 && arg[0] == '-' && arg.find('=') == std::string::npos)
+        throw EUsage("unknown option '" + arg + "'");
+    else
+        return false;
+    return true;
+}
+} // namespace
+
+std::string TAction::Label() const {
+    return Russian ? Cp1251ToUtf8(Member->RussianName) : Member->Name;
+}
+
+TAction ParseAction(const std::string& arg) {
+    const std::size_t eq = arg.find('=');
+    if (eq != std::string::npos)
+        return Assignment(arg.substr(0, eq), arg.substr(eq + 1));
+    TAction action{TActionKind::Get, nullptr, false, {}};
+    action.Member = &Resolve(arg, action.Russian);
+    if (action.Member->IsMethod())
+        action.Kind = TActionKind::Call;
+    return action;
+}
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    TCommandLine line;
+    std::size_t i = 0;
+    for (; i < args.size() && Option(args, i, line); ++i) {
+    }
+    if (line.Help || line.Version)
+        return line;
+    if (i < args.size() && FindCommand(args[i])) {
+        line.Command = args[i];
+        line.CommandArgs.assign(args.begin() + static_cast<long>(i) + 1, args.end());
+        return line;
+    }
+    for (; i < args.size(); ++i) {
+        if (args[i].size() > 1 && args[i][0] == '-' && args[i].find('=') == std::string::npos)
+            throw EUsage("option '" + args[i] + "' must come before the arguments");
+        line.Actions.push_back(ParseAction(args[i]));
+    }
+    if (line.Actions.empty())
+        throw EUsage("nothing to do: name a method or a property");
+    return line;
+}

@@ -1,0 +1,198 @@
+// The driver core: one object per automation object. Its properties are registers: a caller
+// sets the inputs, calls an operation and reads the result code, the result text and the
+// outputs. Every operation returns its result code and leaves it in ResultCode, with its
+// text in ResultDescription. Strings are cp1251 byte strings.
+#pragma once
+
+#include "untComm.h"
+#include "untLogFile.h"
+#include "untProtocol.h"
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <string>
+
+class TDriver {
+public:
+    TDriver();
+    virtual ~TDriver();
+    TDriver(const TDriver&) = delete;
+    TDriver& operator=(const TDriver&) = delete;
+
+    // --- results
+    int ClearResult();
+    int HandleException(std::exception_ptr failure);
+    int GetResultCode() const { return ResultCode; }
+    const std::string& GetResultDescription() const { return ResultDescription; }
+
+    // --- link operations
+    int OpenPort();
+    int ClosePort();
+    int Connect();
+    int Disconnect();
+
+    // --- board operations
+    int ReadDeviceMetrics();
+    int ReadStatus();
+    int ReadMode();
+    int ReadExchangeParam();
+    int SetExchangeParam();
+    int RelaySetStatus();
+    int ReadRelayStatus();
+    int ToggleRelayStatus();
+    int EnableWatchDog();
+    int DisableWatchDog();
+    int ResetWatchDog();
+    int ToggleButtonStatus();
+    int MBPowerStateOn();
+    int MBPowerStateOff();
+    int OpenDoorLock();
+    int ResetDevice();
+    int TestDevice();
+    int ExecuteCommand();
+    int DecodeParamFlags();
+
+    // --- tables
+    int ReadTableStruct();
+    int ReadFieldStructure();
+    int ReadTable();
+    int WriteTable(); // the value's encoding may throw: see the automation object's guard
+    int InitTables();
+
+    // --- program mode and dumps
+    int EnterProgramMode();
+    int WriteProgramBlock();
+    int ExitProgramMode();
+    int ReadDumpSize();
+    int ReadDump();
+    int ReadMemoryTypeDescription();
+
+    // --- settings
+    int SetDefaults();
+    int LoadRegParams();
+    int SaveRegParams();
+
+    // --- the common command path; never throws
+    int SendCommand(const TBytes& payload);
+
+    // --- connection properties
+    int GetPortNumber() const { return Comm.GetPortNumber(); }
+    void SetPortNumber(int value) { Comm.SetPortNumber(value); }
+    int GetBaudRate() const { return Comm.GetBaudRate(); }
+    void SetBaudRate(int value);
+    int GetTimeout() const { return Comm.GetTimeout(); }
+    void SetTimeout(int value) { Comm.SetTimeout(value); }
+    int GetCommandTimeout() const { return Comm.GetCommandTimeout(); }
+    void SetCommandTimeout(int value) { Comm.SetCommandTimeout(value); }
+    const std::string& GetDevicePath() const { return Comm.GetDevicePath(); }
+    void SetDevicePath(const std::string& value) { Comm.SetDevicePath(value); }
+    bool PortOpened() const { return Comm.Opened(); }
+    int GetDefaultTimeout() const { return DefaultTimeout; }
+    int GetDefaultBaudRate() const { return DefaultBaudRate; }
+    int GetDefaultPortNumber() const { return DefaultPortNumber; }
+    int GetDefaultCommandTimeout() const { return DefaultCommandTimeout; }
+
+    // --- log properties
+    bool GetLogOn() const { return Log.GetEnabled(); }
+    void SetLogOn(bool value) { Log.SetEnabled(value); }
+    bool GetLogCommands() const { return Log.GetLogCommands(); }
+    void SetLogCommands(bool value) { Log.SetLogCommands(value); }
+    bool GetLogMethods() const { return Log.GetLogMethods(); }
+    void SetLogMethods(bool value) { Log.SetLogMethods(value); }
+    const std::string& GetComLogFile() const { return Log.GetFileName(); }
+    void SetComLogFile(const std::string& value) { Log.SetFileName(value); }
+    TLogFile& GetLog() { return Log; }
+
+    // --- exchange
+    const std::string& GetInput() const { return Input; }
+    const std::string& GetOutput() const { return Output; }
+    std::uint16_t GetExecutionTime() const { return ExecutionTime; }
+    int GetSequenceNumber() const { return SequenceNumber; }
+
+    // --- plain registers (inputs and outputs of the operations)
+    int DeviceBaudRate = 0;
+    int DeviceTimeout = 0;
+    std::uint16_t SerialNumber = 0;
+    std::uint16_t SoftBuild = 0;
+    std::string SoftVersion;
+    std::string SoftDateStr;
+    int SoftDay = 0, SoftMonth = 0, SoftYear = 0;
+    double SoftDate = 0; // automation date: days since 30.12.1899
+    int Mode = 0;
+    std::string ModeDescription;
+    int ParamFlags = 0, ParamFlags2 = 0;
+    bool MBPowerState = false, ButtonPowerPressed = false, ButtonResetPressed = false;
+    bool TurnOnDelay = false, TurnOffDelay = false, RelayToggled = false;
+    bool MBPowerSensor = false, WatchDogEnabled = false;
+    bool ReservFlag1 = false, ReservFlag2 = false, ReservFlag3 = false, ReservFlag4 = false;
+    int RelayStatus = 0;
+    int ToggleTime = 1000;
+    int ButtonStatus = 0;
+    int TestNumber = 0;
+    int TableNumber = 0;
+    int FieldNumber = 0;
+    std::uint16_t RowNumber = 0;
+    std::string TableName, FieldName;
+    std::uint16_t RowCount = 0;
+    int FieldCount = 0;
+    int FieldType = 0, FieldSize = 0, FieldMinValue = 0, FieldMaxValue = 0;
+    std::string FieldValue;
+    int MemoryType = 0;
+    std::string MemoryTypeDescription;
+    std::uint16_t BlockCount = 0;
+    std::uint16_t BlockNumber = 0;
+    std::string CommandHex;
+    int UMajorType = 0, UMinorType = 0, UMajorProtocolVersion = 0, UMinorProtocolVersion = 0;
+    int UModel = 0, UCodePage = 0;
+    std::string UDescription;
+
+    bool GetDoorLockOpened() const { return DoorLockOpened; }
+    void SetDoorLockOpened(bool value) { DoorLockOpened = value; }
+
+    // One byte string, three views.
+    const TBytes& GetDataBlock() const { return DataBlock; }
+    void SetDataBlock(const TBytes& value) { DataBlock = value; }
+    std::string GetDataBlockHex() const;
+    void SetDataBlockHex(const std::string& value);
+
+protected:
+    // The whole exchange of one payload; the answer payload. Throws on any failure.
+    virtual TBytes Exchange(const TBytes& payload);
+
+private:
+    // Runs the steps; a failure becomes the result through HandleException.
+    int Guarded(const std::function<int()>& steps);
+    TBytes ReadAnswer();
+    static void CheckLength(const TBytes& data, std::size_t minimum);
+    void CheckAnswer(const TBytes& answer, std::uint8_t code);
+    void LogCommand(const TBytes& payload, const TBytes& answer);
+    void Decode(std::uint8_t code, const TBytes& data);
+    void DecodeStatus(const TBytes& data);
+    void DecodeFieldStruct(const TBytes& data);
+    void DecodeDeviceMetrics(const TBytes& data);
+    TBytes DecodeFieldValue(const TBytes& data) const;
+    void DecodeFlags();
+    int EnsureFieldStructure();
+    TBytes FieldAddress(std::uint8_t code) const;
+    TBytes EncodeFieldValue() const;
+    std::int32_t CheckFieldValue() const;
+
+    TComm Comm;
+    TLogFile Log;
+    int ResultCode = 0;
+    std::string ResultDescription;
+    std::string Input, Output;
+    std::uint16_t ExecutionTime = 0;
+    int SequenceNumber = 0;
+    bool DoorLockOpened = false;
+    TBytes DataBlock;
+    std::uint16_t SoftVersionWord = 0;
+    bool FieldStructKnown = false;
+    int FieldStructTable = 0, FieldStructField = 0;
+
+    const int DefaultTimeout = 200;
+    const int DefaultBaudRate = 2400;
+    const int DefaultPortNumber = 1;
+    const int DefaultCommandTimeout = 1000;
+};

@@ -1,0 +1,352 @@
+// The driver's operations: each takes its inputs from the properties, sends one command
+// through SendCommand and lets the decoder set the outputs.
+#include "untDriver.h"
+
+#include "untCodePage.h"
+#include "untConst.h"
+#include "untError.h"
+#include "untSettingsStore.h"
+#include "untUtil.h"
+
+#include <cstdio>
+
+namespace {
+TBytes Payload(std::uint8_t code) {
+    return TBytes(1, static_cast<char>(code));
+}
+
+TBytes& operator<<(TBytes& data, std::uint8_t byte) {
+    data += static_cast<char>(byte);
+    return data;
+}
+
+std::uint8_t Low(int value) {
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
+
+void CheckRange(const char* name, long long value, long long minimum, long long maximum) {
+    if (value < minimum || value > maximum) {
+        char text[200];
+        std::snprintf(text, sizeof text, "%s%s%s%lld%s%lld", Ansi("Значение свойства \"").c_str(),
+                      name, Ansi("\" должно быть в диапазоне от ").c_str(), minimum,
+                      Ansi(" до ").c_str(), maximum);
+        throw EDriverError(ecRange, text);
+    }
+}
+} // namespace
+
+// ---------------------------------------------------------------- link
+
+int TDriver::OpenPort() {
+    return Guarded([&] {
+        Comm.Close();
+        Comm.Open();
+        return ClearResult();
+    });
+}
+
+int TDriver::ClosePort() {
+    Comm.Close();
+    return ClearResult();
+}
+
+int TDriver::Connect() {
+    OpenPort();
+    const int result = ReadDeviceMetrics();
+    if (result != 0)
+        Comm.Close();
+    return result;
+}
+
+int TDriver::Disconnect() {
+    Comm.Close();
+    return ClearResult();
+}
+
+void TDriver::SetBaudRate(int value) {
+    Comm.SetBaudRate(IsValidBaudRate(value) ? value : 2400);
+}
+
+// ---------------------------------------------------------------- board
+
+int TDriver::ReadDeviceMetrics() {
+    return SendCommand(Payload(cmdReadDeviceMetrics));
+}
+int TDriver::ReadStatus() {
+    return SendCommand(Payload(cmdReadStatus));
+}
+int TDriver::ReadMode() {
+    return SendCommand(Payload(cmdReadMode));
+}
+int TDriver::ReadExchangeParam() {
+    return SendCommand(Payload(cmdReadExchangeParam));
+}
+
+int TDriver::SetExchangeParam() {
+    TBytes p = Payload(cmdSetExchangeParam);
+    p << Low(BaudRateToCode(DeviceBaudRate)) << Low(DeviceTimeout);
+    return SendCommand(p);
+}
+
+int TDriver::RelaySetStatus() {
+    TBytes p = Payload(cmdRelaySet);
+    return SendCommand(p << Low(RelayStatus));
+}
+
+int TDriver::ReadRelayStatus() {
+    return SendCommand(Payload(cmdRelayRead));
+}
+
+int TDriver::ToggleRelayStatus() {
+    TBytes p = Payload(cmdRelayPulse);
+    p << Low(RelayStatus);
+    PutWord(p, static_cast<std::uint16_t>(ToggleTime));
+    return SendCommand(p);
+}
+
+int TDriver::EnableWatchDog() {
+    TBytes p = Payload(cmdWatchDog);
+    return SendCommand(p << 1);
+}
+
+int TDriver::DisableWatchDog() {
+    TBytes p = Payload(cmdWatchDog);
+    return SendCommand(p << 0);
+}
+
+int TDriver::ResetWatchDog() {
+    return SendCommand(Payload(cmdWatchDogReset));
+}
+
+int TDriver::ToggleButtonStatus() {
+    TBytes p = Payload(cmdButtons);
+    return SendCommand(p << Low(ButtonStatus));
+}
+
+int TDriver::MBPowerStateOn() {
+    TBytes p = Payload(cmdMBPower);
+    return SendCommand(p << 0);
+}
+
+int TDriver::MBPowerStateOff() {
+    TBytes p = Payload(cmdMBPower);
+    return SendCommand(p << 1);
+}
+
+int TDriver::OpenDoorLock() {
+    TBytes p = Payload(cmdDoorLock);
+    return SendCommand(p << (DoorLockOpened ? 1 : 0));
+}
+
+int TDriver::ResetDevice() {
+    return SendCommand(Payload(cmdResetDevice));
+}
+
+int TDriver::TestDevice() {
+    return Guarded([&] {
+        CheckRange("TestNumber", TestNumber, 0, 8);
+        TBytes p = Payload(cmdTestDevice);
+        return SendCommand(p << Low(TestNumber));
+    });
+}
+
+int TDriver::ExecuteCommand() {
+    return Guarded([&] { return SendCommand(HexToBytes(CommandHex)); });
+}
+
+int TDriver::DecodeParamFlags() {
+    DecodeFlags();
+    return ClearResult();
+}
+
+// ---------------------------------------------------------------- tables
+
+int TDriver::ReadTableStruct() {
+    TBytes p = Payload(cmdReadTableStruct);
+    return SendCommand(p << Low(TableNumber - 1));
+}
+
+int TDriver::ReadFieldStructure() {
+    TBytes p = Payload(cmdReadFieldStruct);
+    return SendCommand(p << Low(TableNumber - 1) << Low(FieldNumber - 1));
+}
+
+// The field's type and size come from the structure read last for this table and field.
+int TDriver::EnsureFieldStructure() {
+    ClearResult();
+    if (FieldStructKnown && FieldStructTable == TableNumber && FieldStructField == FieldNumber)
+        return 0;
+    return ReadFieldStructure();
+}
+
+TBytes TDriver::FieldAddress(std::uint8_t code) const {
+    TBytes p = Payload(code);
+    p << Low(TableNumber - 1);
+    PutWord(p, static_cast<std::uint16_t>(RowNumber - 1));
+    return p << Low(FieldNumber - 1);
+}
+
+int TDriver::ReadTable() {
+    return Guarded([&] {
+        const int result = EnsureFieldStructure();
+        if (result != 0)
+            return result;
+        return SendCommand(FieldAddress(cmdReadTable));
+    });
+}
+
+int TDriver::WriteTable() {
+    int result = Guarded([&] { return EnsureFieldStructure(); });
+    if (result != 0)
+        return result;
+    // Outside the guard: a value that does not fit reaches the caller's failure handler,
+    // with nothing sent and nothing logged.
+    const TBytes value = EncodeFieldValue();
+    return SendCommand(FieldAddress(cmdWriteTable) + value);
+}
+
+TBytes TDriver::EncodeFieldValue() const {
+    // A frame holds 255 payload bytes; a larger size could only exhaust memory.
+    CheckRange("FieldSize", FieldSize, 0, MaxPayloadSize - 5);
+    const std::size_t size = static_cast<std::size_t>(FieldSize);
+    if (FieldType == 1) {
+        TBytes text = FieldValue.substr(0, size);
+        text.resize(size, '\0');
+        return text;
+    }
+    const std::int32_t value = CheckFieldValue();
+    TBytes bytes;
+    for (std::size_t i = 0; i < size; ++i) {
+        // Bytes past the fourth extend the sign, so a wide field holds the same number.
+        const int shift = static_cast<int>(i < 4 ? i * 8 : 24);
+        std::uint8_t b = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> shift);
+        if (i >= 4)
+            b = value < 0 ? 0xFF : 0x00;
+        bytes += static_cast<char>(b);
+    }
+    return bytes;
+}
+
+std::int32_t TDriver::CheckFieldValue() const {
+    const std::int32_t value = StrToInt(FieldValue);
+    if (value < FieldMinValue || value > FieldMaxValue) {
+        char text[160];
+        std::snprintf(text, sizeof text, "%s (%d). %s %d..%d",
+                      Ansi("Неверное значение поля").c_str(), value,
+                      Ansi("Допустимые значения:").c_str(), FieldMinValue, FieldMaxValue);
+        throw EDriverError(ecRange, text);
+    }
+    return value;
+}
+
+int TDriver::InitTables() {
+    return Guarded([&] {
+        if (SerialNumber == 0 && SoftVersionWord == 0 && SoftBuild == 0) {
+            const int result = ReadStatus();
+            if (result != 0)
+                return result;
+        }
+        TBytes p = Payload(cmdInitTables);
+        PutWord(p, SoftVersionWord);
+        PutWord(p, SoftBuild);
+        p << Low(SoftDay) << Low(SoftMonth) << Low(SoftYear) << 0x02;
+        PutWord(p, SerialNumber);
+        return SendCommand(p);
+    });
+}
+
+// ---------------------------------------------------------------- program mode and dumps
+
+int TDriver::EnterProgramMode() {
+    return SendCommand(Payload(cmdEnterProgramMode));
+}
+int TDriver::ExitProgramMode() {
+    return SendCommand(Payload(cmdExitProgramMode));
+}
+
+int TDriver::WriteProgramBlock() {
+    TBytes block = DataBlock.substr(0, BlockSize);
+    block.resize(BlockSize, '\0');
+    TBytes p = Payload(cmdWriteProgramBlock);
+    PutWord(p, BlockNumber);
+    return SendCommand(p + block);
+}
+
+int TDriver::ReadDumpSize() {
+    TBytes p = Payload(cmdReadDumpSize);
+    return SendCommand(p << Low(MemoryType));
+}
+
+int TDriver::ReadDump() {
+    TBytes p = Payload(cmdReadDump);
+    p << Low(MemoryType);
+    PutWord(p, BlockNumber);
+    return SendCommand(p);
+}
+
+int TDriver::ReadMemoryTypeDescription() {
+    MemoryTypeDescription = MemoryTypeName(MemoryType);
+    return ClearResult();
+}
+
+std::string TDriver::GetDataBlockHex() const {
+    return StrToHex(DataBlock);
+}
+void TDriver::SetDataBlockHex(const std::string& value) {
+    DataBlock = HexToBytes(value);
+}
+
+// ---------------------------------------------------------------- settings
+
+int TDriver::SetDefaults() {
+    return Guarded([&] {
+        SetTimeout(DefaultTimeout);
+        SetBaudRate(DefaultBaudRate);
+        SetPortNumber(DefaultPortNumber);
+        SetCommandTimeout(DefaultCommandTimeout);
+        return ClearResult();
+    });
+}
+
+int TDriver::LoadRegParams() {
+    return Guarded([&] {
+        SetDefaults();
+        TSettingsKey key;
+        if (!key.OpenRead(RegKeyParam))
+            return ClearResult();
+        if (key.ValueExists("Timeout"))
+            SetTimeout(key.ReadInteger("Timeout"));
+        if (key.ValueExists("CommandTimeout"))
+            SetCommandTimeout(key.ReadInteger("CommandTimeout"));
+        if (key.ValueExists("BaudRate"))
+            SetBaudRate(key.ReadInteger("BaudRate"));
+        if (key.ValueExists("PortNumber"))
+            SetPortNumber(key.ReadInteger("PortNumber"));
+        if (key.ValueExists("ComLogFile"))
+            SetComLogFile(key.ReadString("ComLogFile"));
+        if (key.ValueExists("LogOn"))
+            SetLogOn(key.ReadBool("LogOn"));
+        if (key.ValueExists("LogMethods"))
+            SetLogMethods(key.ReadBool("LogMethods"));
+        if (key.ValueExists("LogCommands"))
+            SetLogCommands(key.ReadBool("LogCommands"));
+        return ClearResult();
+    });
+}
+
+int TDriver::SaveRegParams() {
+    return Guarded([&] {
+        TSettingsKey key;
+        if (!key.OpenCreate(RegKeyParam))
+            return ClearResult();
+        key.WriteInteger("Timeout", GetTimeout());
+        key.WriteInteger("BaudRate", GetBaudRate());
+        key.WriteInteger("PortNumber", GetPortNumber());
+        key.WriteInteger("CommandTimeout", GetCommandTimeout());
+        key.WriteBool("LogOn", GetLogOn());
+        key.WriteString("ComLogFile", GetComLogFile());
+        key.WriteBool("LogCommands", GetLogCommands());
+        key.WriteBool("LogMethods", GetLogMethods());
+        return ClearResult();
+    });
+}

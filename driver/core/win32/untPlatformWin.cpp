@@ -1,0 +1,75 @@
+// Windows clocks, system errors and the log file.
+#include "untAppendFile.h"
+#include "untClock.h"
+#include "untCodePage.h"
+#include "untError.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+// The system's text for an error code, without the line end FormatMessage appends.
+std::wstring SystemErrorText(unsigned long errorCode) {
+    wchar_t text[512];
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, static_cast<DWORD>(errorCode), 0, text,
+                                        sizeof text / sizeof text[0], nullptr);
+    std::wstring message(text, length);
+    while (!message.empty() &&
+           (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' '))
+        message.pop_back();
+    return message;
+}
+} // namespace
+
+std::uint32_t TickCount() {
+    return GetTickCount();
+}
+
+TLocalTime LocalTimeNow() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+void RaiseOSError(unsigned long errorCode) {
+    char text[700];
+    std::snprintf(text, sizeof text, "%s %lu.\r\n%s", Ansi("Системная ошибка. Код:").c_str(),
+                  errorCode, WideToCp1251(SystemErrorText(errorCode)).c_str());
+    throw EOSError(errorCode, text);
+}
+
+void RaiseLastOSError() {
+    RaiseOSError(GetLastError());
+}
+
+struct TAppendFile::TImpl {
+    HANDLE Handle = INVALID_HANDLE_VALUE;
+    ~TImpl() {
+        if (Handle != INVALID_HANDLE_VALUE)
+            CloseHandle(Handle);
+    }
+};
+
+TAppendFile::TAppendFile(std::unique_ptr<TImpl> impl) : Impl(std::move(impl)) {}
+TAppendFile::~TAppendFile() = default;
+
+std::unique_ptr<TAppendFile> TAppendFile::Open(const std::string& fileName) {
+    if (fileName.empty())
+        return nullptr;
+    auto impl = std::make_unique<TImpl>();
+    // Readers are welcome; a second writer (another driver object) is kept out.
+    impl->Handle =
+        CreateFileW(Cp1251ToWide(fileName).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (impl->Handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    SetFilePointer(impl->Handle, 0, nullptr, FILE_END);
+    return std::unique_ptr<TAppendFile>(new TAppendFile(std::move(impl)));
+}
+
+void TAppendFile::Write(const std::string& data) {
+    DWORD written = 0;
+    WriteFile(Impl->Handle, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+}
