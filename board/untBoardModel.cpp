@@ -754,16 +754,16 @@ std::uint8_t TCommands::InitTables(const TBytes& request, TBytes&) {
 
 std::uint8_t TCommands::Buttons(const TBytes& request, TBytes&) {
     switch (Byte(request, 1)) {
-    case cbsButtonReset:
+    case btnCodeReset:
         return Board.Press(TPress::Reset);
-    case cbsButtonPower:
+    case btnCodePower:
         return Board.Press(TPress::Power);
-    case cbsButtonLongPower:
+    case btnCodeLongPower:
         return Board.Press(TPress::LongPower);
-    case cbsButtonDelayPower:
+    case btnCodeDelayPower:
         Board.StartPowerOffDelay();
         return errNone;
-    case cbsButtonCancelDelayPower:
+    case btnCodeCancelDelayPower:
         Board.CancelPowerOffDelay();
         return errNone;
     default:

@@ -81,11 +81,11 @@ enum : std::uint8_t {
 
 // Motherboard button codes of command 0x76.
 enum : std::uint8_t {
-    cbsButtonReset = 2,
-    cbsButtonPower = 4,
-    cbsButtonLongPower = 8,
-    cbsButtonDelayPower = 16,
-    cbsButtonCancelDelayPower = 32,
+    btnCodeReset = 2,
+    btnCodePower = 4,
+    btnCodeLongPower = 8,
+    btnCodeDelayPower = 16,
+    btnCodeCancelDelayPower = 32,
 };
 
 // XOR of all bytes, starting from 0.

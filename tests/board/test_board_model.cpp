@@ -131,24 +131,24 @@ TEST_F(BoardModel, WatchdogPeriodComesFromTheTables) {
 }
 
 TEST_F(BoardModel, ButtonsDrivePowerThroughTheirPressTimes) {
-    EXPECT_EQ(Error({cmdButtons, cbsButtonLongPower}, 0), 0);
-    EXPECT_EQ(Error({cmdButtons, cbsButtonReset}, 10), errBoardSettings); // one press at a time
+    EXPECT_EQ(Error({cmdButtons, btnCodeLongPower}, 0), 0);
+    EXPECT_EQ(Error({cmdButtons, btnCodeReset}, 10), errBoardSettings); // one press at a time
     EXPECT_TRUE(Flags(4999) & pfMBPowerState);
     EXPECT_EQ(Flags(5000) & (pfMBPowerState | pfButtonPowerPressed), 0);
 
-    EXPECT_EQ(Error({cmdButtons, cbsButtonPower}, 6000), 0);
+    EXPECT_EQ(Error({cmdButtons, btnCodePower}, 6000), 0);
     EXPECT_TRUE(Flags(6499) & pfButtonPowerPressed);
     EXPECT_EQ(Flags(6500) & (pfMBPowerState | pfButtonPowerPressed), pfMBPowerState);
 
-    EXPECT_EQ(Error({cmdButtons, cbsButtonDelayPower}, 10000), 0);
+    EXPECT_EQ(Error({cmdButtons, btnCodeDelayPower}, 10000), 0);
     EXPECT_TRUE(Flags(39999) & pfTurnOffDelay);
     EXPECT_EQ(Flags(40000) & (pfMBPowerState | pfTurnOffDelay), 0);
 
     Send({cmdMBPower, 0}, 41000);
-    Send({cmdButtons, cbsButtonDelayPower}, 41000);
-    EXPECT_EQ(Error({cmdButtons, cbsButtonCancelDelayPower}, 42000), 0);
+    Send({cmdButtons, btnCodeDelayPower}, 41000);
+    EXPECT_EQ(Error({cmdButtons, btnCodeCancelDelayPower}, 42000), 0);
     EXPECT_EQ(Flags(100000) & (pfMBPowerState | pfTurnOffDelay), pfMBPowerState);
-    EXPECT_EQ(Error({cmdButtons, cbsButtonCancelDelayPower}, 100000), 0);
+    EXPECT_EQ(Error({cmdButtons, btnCodeCancelDelayPower}, 100000), 0);
     EXPECT_EQ(Error({cmdButtons, 3}, 100000), errBadParams);
 }
 

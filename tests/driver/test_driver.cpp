@@ -254,7 +254,7 @@ TEST_F(DriverTest, ControlOperationsReachTheBoard) {
     Driver->SetDoorLockOpened(true);
     ASSERT_EQ(Driver->OpenDoorLock(), 0);
     EXPECT_EQ(Board.State("door"), "1");
-    Driver->ButtonStatus = cbsButtonDelayPower;
+    Driver->ButtonStatus = btnCodeDelayPower;
     ASSERT_EQ(Driver->ToggleButtonStatus(), 0);
     ASSERT_EQ(Driver->ReadStatus(), 0);
     EXPECT_TRUE(Driver->TurnOffDelay);

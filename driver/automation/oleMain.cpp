@@ -1,0 +1,359 @@
+#include "oleMain.h"
+
+#include "untCodePage.h"
+#include "untCtrl.h"
+#include "untError.h"
+#include "untMembers.h"
+#include "untVInfo.h"
+
+#include <olectl.h>
+
+#include <stdexcept>
+#include <string>
+
+namespace {
+const TMember& MemberOf(const char* name, TMemberKind kind) {
+    const TMember* member = FindMember(name, kind);
+    if (!member)
+        throw std::logic_error(std::string("no member ") + name);
+    return *member;
+}
+
+BSTR ToBstr(const std::string& ansi) {
+    const std::wstring wide = Cp1251ToWide(ansi);
+    return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+}
+
+std::string FromBstr(BSTR text) {
+    return text ? WideToCp1251(std::wstring(text, SysStringLen(text))) : std::string();
+}
+
+// The data block as a new one-dimensional byte array, indexed from 0.
+void ToByteArray(const TBytes& data, VARIANT* value) {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(data.size()));
+    if (!array)
+        throw std::bad_alloc();
+    if (!data.empty()) {
+        void* bytes = nullptr;
+        SafeArrayAccessData(array, &bytes);
+        memcpy(bytes, data.data(), data.size());
+        SafeArrayUnaccessData(array);
+    }
+    V_VT(value) = VT_ARRAY | VT_UI1;
+    V_ARRAY(value) = array;
+}
+
+// As many bytes as the array's first dimension has elements, whatever their type.
+TBytes FromArray(const VARIANT& source) {
+    VARIANT value;
+    VariantInit(&value);
+    VariantCopyInd(&value, const_cast<VARIANT*>(&source)); // scripts pass arrays by reference
+    if (!(V_VT(&value) & VT_ARRAY) || !V_ARRAY(&value)) {
+        VariantClear(&value);
+        throw std::invalid_argument(Ansi("Значение не является массивом"));
+    }
+    SAFEARRAY* array = V_ARRAY(&value);
+    LONG lower = 0, upper = -1;
+    SafeArrayGetLBound(array, 1, &lower);
+    SafeArrayGetUBound(array, 1, &upper);
+    const std::size_t count = upper >= lower ? static_cast<std::size_t>(upper - lower + 1) : 0;
+    TBytes data;
+    void* bytes = nullptr;
+    if (count > 0 && SUCCEEDED(SafeArrayAccessData(array, &bytes))) {
+        data.assign(static_cast<const char*>(bytes), count);
+        SafeArrayUnaccessData(array);
+    }
+    VariantClear(&value);
+    return data;
+}
+
+// Dialogs arrive with their own builds; until then their members say so.
+[[noreturn]] void DialogMissing() {
+    throw std::runtime_error(Ansi("Диалог недоступен в этой версии драйвера"));
+}
+} // namespace
+
+TTrelmo::TTrelmo() : Control(new TOleControl(static_cast<ITrelmo*>(this))) {
+    ServerObjectCreated();
+}
+
+TTrelmo::~TTrelmo() {
+    DriverCore.reset();
+    if (DispatchInfo)
+        DispatchInfo->Release();
+    ServerObjectDestroyed();
+}
+
+void TTrelmo::Initialize() {
+    DriverCore = std::make_unique<TDriver>();
+    if (ITypeLib* library = TypeLibrary())
+        library->GetTypeInfoOfGuid(IID_ITrelmo, &DispatchInfo);
+}
+
+ITypeLib* TTrelmo::TypeLibrary() {
+    static ITypeLib* library = [] {
+        wchar_t path[MAX_PATH];
+        ITypeLib* loaded = nullptr;
+        if (GetModuleFileNameW(ModuleInstance(), path, MAX_PATH))
+            LoadTypeLibEx(path, REGKIND_NONE, &loaded);
+        return loaded;
+    }();
+    return library;
+}
+
+void TTrelmo::SafeCallException() {
+    if (DriverCore)
+        DriverCore->HandleException(std::current_exception());
+}
+
+void* TTrelmo::FindInterface(REFIID) {
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- IUnknown
+
+STDMETHODIMP TTrelmo::QueryInterface(REFIID iid, void** object) {
+    if (!object)
+        return E_POINTER;
+    void* found = FindInterface(iid);
+    if (!found && (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_ITrelmo))
+        found = static_cast<ITrelmo*>(this);
+    if (!found && (iid == IID_IProvideClassInfo || iid == IID_IProvideClassInfo2))
+        found = static_cast<IProvideClassInfo2*>(this);
+    if (!found)
+        found = Control->Find(iid);
+    *object = found;
+    if (!found)
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) TTrelmo::AddRef() {
+    return InterlockedIncrement(&RefCount);
+}
+
+STDMETHODIMP_(ULONG) TTrelmo::Release() {
+    const ULONG count = InterlockedDecrement(&RefCount);
+    if (count == 0)
+        delete this;
+    return count;
+}
+
+// ---------------------------------------------------------------- IDispatch
+
+STDMETHODIMP TTrelmo::GetTypeInfoCount(UINT* count) {
+    if (!count)
+        return E_POINTER;
+    *count = DispatchInfo ? 1 : 0;
+    return S_OK;
+}
+
+STDMETHODIMP TTrelmo::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    if (!info)
+        return E_POINTER;
+    *info = nullptr;
+    if (index != 0 || !DispatchInfo)
+        return DISP_E_BADINDEX;
+    DispatchInfo->AddRef();
+    *info = DispatchInfo;
+    return S_OK;
+}
+
+STDMETHODIMP TTrelmo::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    if (iid != IID_NULL)
+        return DISP_E_UNKNOWNINTERFACE;
+    if (!DispatchInfo)
+        return E_UNEXPECTED;
+    return DispGetIDsOfNames(DispatchInfo, names, count, ids);
+}
+
+STDMETHODIMP TTrelmo::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
+                             VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+    if (iid != IID_NULL)
+        return DISP_E_UNKNOWNINTERFACE;
+    if (!DispatchInfo)
+        return E_UNEXPECTED;
+    return DispInvoke(static_cast<ITrelmo*>(this), DispatchInfo, id, flags, params, result,
+                      exception, argError);
+}
+
+// ---------------------------------------------------------------- IProvideClassInfo2
+
+STDMETHODIMP TTrelmo::GetClassInfo(ITypeInfo** info) {
+    if (!info)
+        return E_POINTER;
+    *info = nullptr;
+    ITypeLib* library = TypeLibrary();
+    return library ? library->GetTypeInfoOfGuid(CLSID_Trelmo, info) : E_UNEXPECTED;
+}
+
+STDMETHODIMP TTrelmo::GetGUID(DWORD kind, GUID* guid) {
+    if (!guid || kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID)
+        return E_INVALIDARG;
+    *guid = GUID_NULL; // the control raises no events
+    return S_OK;
+}
+
+// ---------------------------------------------------------------- ITrelmo
+
+namespace {
+// Each member runs in this guard: an escaping failure becomes the driver's result, never a
+// COM error.
+template <typename Body> HRESULT Guard(TTrelmo& object, void (TTrelmo::*handler)(), Body body) {
+    try {
+        body();
+    } catch (...) {
+        (object.*handler)();
+    }
+    return S_OK;
+}
+} // namespace
+
+#define GUARDED(...) Guard(*this, &TTrelmo::SafeCallException, [&] { __VA_ARGS__; })
+
+// Dialog members: the dialog's own failure becomes the result, then the method line.
+HRESULT TTrelmo::DialogMethod(const char* name, LONG* Value, void (TTrelmo::*open)()) {
+    return GUARDED({
+        int code = 0;
+        try {
+            (this->*open)();
+            code = Driver().ClearResult();
+        } catch (const std::exception&) {
+            code = Driver().HandleException(std::current_exception());
+        }
+        if (Value)
+            *Value = code;
+        Driver().GetLog().WriteMethod(name);
+        Driver().GetLog().WriteMethodResult(static_cast<long>(code));
+    });
+}
+
+void TTrelmo::OpenSearchDialog() {
+    DialogMissing();
+}
+void TTrelmo::OpenFirmwareDialog() {
+    DialogMissing();
+}
+void TTrelmo::OpenLogDialog() {
+    DialogMissing();
+}
+void TTrelmo::OpenTablesDialog() {
+    LONG closed = 0;
+    Disconnect(&closed);
+    DialogMissing();
+}
+
+STDMETHODIMP TTrelmo::ShowSearchDlg(LONG* Value) {
+    return DialogMethod("ShowSearchDlg", Value, &TTrelmo::OpenSearchDialog);
+}
+STDMETHODIMP TTrelmo::UpdateSoftware(LONG* Value) {
+    return DialogMethod("UpdateSoftware", Value, &TTrelmo::OpenFirmwareDialog);
+}
+STDMETHODIMP TTrelmo::ShowLogDlg(LONG* Value) {
+    return DialogMethod("ShowLogDlg", Value, &TTrelmo::OpenLogDialog);
+}
+STDMETHODIMP TTrelmo::ShowTablesDlg(LONG* Value) {
+    return DialogMethod("ShowTablesDlg", Value, &TTrelmo::OpenTablesDialog);
+}
+
+STDMETHODIMP TTrelmo::AboutBox() {
+    return GUARDED(DialogMissing());
+}
+
+STDMETHODIMP TTrelmo::ShowProperties(LONG*) {
+    return GUARDED({
+        ISpecifyPropertyPages* specify = nullptr;
+        CAUUID pages{0, nullptr};
+        if (SUCCEEDED(
+                QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify)))) {
+            specify->GetPages(&pages);
+            specify->Release();
+        }
+        HRESULT hr = S_OK;
+        if (pages.cElems > 0) {
+            IUnknown* self = static_cast<ITrelmo*>(this);
+            hr = OleCreatePropertyFrame(GetActiveWindow(), 16, 16, nullptr, 1, &self, pages.cElems,
+                                        pages.pElems, GetSystemDefaultLCID(), 0, nullptr);
+        }
+        CoTaskMemFree(pages.pElems);
+        if (pages.cElems == 0)
+            DialogMissing();
+        if (FAILED(hr))
+            RaiseOSError(static_cast<unsigned long>(hr));
+    });
+}
+
+STDMETHODIMP TTrelmo::get_ParentWnd(LONG* Value) {
+    return GUARDED(*Value = static_cast<LONG>(reinterpret_cast<LONG_PTR>(ParentWindow)));
+}
+STDMETHODIMP TTrelmo::put_ParentWnd(LONG Value) {
+    return GUARDED(ParentWindow = reinterpret_cast<HWND>(static_cast<LONG_PTR>(Value)));
+}
+STDMETHODIMP TTrelmo::get_Version(BSTR* Value) {
+    return GUARDED(*Value = ToBstr(LibraryVersion()));
+}
+
+// The members the driver core answers, all alike through the shared member table.
+HRESULT TTrelmo::CallMethod(const char* name, LONG* Value) {
+    return GUARDED({
+        static_assert(sizeof(LONG) == sizeof(std::int32_t), "LONG is 32-bit");
+        const int code = InvokeMethod(MemberOf(name, TMemberKind::Method), Driver());
+        if (Value)
+            *Value = code;
+    });
+}
+
+TMemberValue TTrelmo::Read(const char* name) {
+    return MemberOf(name, TMemberKind::Property).Get(Driver());
+}
+
+void TTrelmo::Write(const char* name, const TMemberValue& value) {
+    MemberOf(name, TMemberKind::Property).Set(Driver(), value);
+}
+
+HRESULT TTrelmo::GetProperty(const char* name, LONG* Value) {
+    return GUARDED(*Value = std::get<std::int32_t>(Read(name)));
+}
+HRESULT TTrelmo::GetProperty(const char* name, VARIANT_BOOL* Value) {
+    return GUARDED(*Value = std::get<bool>(Read(name)) ? VARIANT_TRUE : VARIANT_FALSE);
+}
+HRESULT TTrelmo::GetProperty(const char* name, BSTR* Value) {
+    return GUARDED(*Value = ToBstr(std::get<std::string>(Read(name))));
+}
+HRESULT TTrelmo::GetProperty(const char* name, DATE* Value) {
+    return GUARDED(*Value = std::get<double>(Read(name)));
+}
+HRESULT TTrelmo::GetProperty(const char* name, VARIANT* Value) {
+    return GUARDED({
+        VariantInit(Value);
+        ToByteArray(std::get<TByteBlock>(Read(name)).Data, Value);
+    });
+}
+HRESULT TTrelmo::PutProperty(const char* name, LONG Value) {
+    return GUARDED(Write(name, std::int32_t{Value}));
+}
+HRESULT TTrelmo::PutProperty(const char* name, VARIANT_BOOL Value) {
+    return GUARDED(Write(name, Value != 0));
+}
+HRESULT TTrelmo::PutProperty(const char* name, BSTR Value) {
+    return GUARDED(Write(name, FromBstr(Value)));
+}
+HRESULT TTrelmo::PutProperty(const char* name, VARIANT Value) {
+    return GUARDED(Write(name, TByteBlock{FromArray(Value)}));
+}
+
+#define TRELMO_DEFINE_METHOD(Name)                                                                 \
+    STDMETHODIMP TTrelmo::Name(LONG* Value) {                                                      \
+        return CallMethod(#Name, Value);                                                           \
+    }
+#define TRELMO_DEFINE_GETTER(Type, Name)                                                           \
+    STDMETHODIMP TTrelmo::get_##Name(Type* Value) {                                                \
+        return GetProperty(#Name, Value);                                                          \
+    }
+#define TRELMO_DEFINE_PROPERTY(Type, Name)                                                         \
+    TRELMO_DEFINE_GETTER(Type, Name)                                                               \
+    STDMETHODIMP TTrelmo::put_##Name(Type Value) {                                                 \
+        return PutProperty(#Name, Value);                                                          \
+    }
+TRELMO_DRIVER_MEMBERS(TRELMO_DEFINE_METHOD, TRELMO_DEFINE_GETTER, TRELMO_DEFINE_PROPERTY)
