@@ -16,12 +16,14 @@
 
 namespace {
 const char Usage[] = "usage: trelmo-board [-v] [--baud N] [--serial N] [--restart-ms N]\n"
-                     "                    [--watchdog-ms N] [--control SOCKET_PATH] LINK_PATH\n";
+                     "                    [--watchdog-ms N] [--control SOCKET_PATH]\n"
+                     "                    [--control-tty LINK_PATH] LINK_PATH\n";
 
 struct TOptions {
     bool verbose = false;
     TBoardOptions board;
     std::string controlPath;
+    std::string controlTtyPath;
     std::string linkPath;
 };
 
@@ -80,12 +82,13 @@ bool ParseOptions(int argc, char** argv, TOptions& options) {
         const std::string arg = argv[i];
         if (arg == "-v") {
             options.verbose = true;
-        } else if (arg == "--control") {
+        } else if (arg == "--control" || arg == "--control-tty") {
             if (++i == argc || !*argv[i]) {
-                std::fprintf(stderr, "trelmo-board: --control needs a socket path\n");
+                std::fprintf(stderr, "trelmo-board: %s needs a %s path\n", arg.c_str(),
+                             arg == "--control" ? "socket" : "link");
                 return false;
             }
-            options.controlPath = argv[i];
+            (arg == "--control" ? options.controlPath : options.controlTtyPath) = argv[i];
         } else if (arg.size() > 1 && arg[0] == '-') {
             if (!ParseNumberOption(argc, argv, i, options))
                 return false;
@@ -96,9 +99,15 @@ bool ParseOptions(int argc, char** argv, TOptions& options) {
             return false;
         }
     }
-    if (options.linkPath.empty())
+    if (options.linkPath.empty()) {
         std::fprintf(stderr, "trelmo-board: LINK_PATH missing\n");
-    return !options.linkPath.empty();
+        return false;
+    }
+    if (options.controlTtyPath == options.linkPath) {
+        std::fprintf(stderr, "trelmo-board: the control line needs a link of its own\n");
+        return false;
+    }
+    return true;
 }
 
 int SignalPipe[2] = {-1, -1};
@@ -137,6 +146,8 @@ int Serve(const TOptions& options) {
     link.Open(options.linkPath);
     if (!options.controlPath.empty())
         server.Listen(options.controlPath);
+    if (!options.controlTtyPath.empty())
+        server.ListenTty(options.controlTtyPath);
     server.WatchStdin();
     std::printf("READY %s\n", options.linkPath.c_str());
     std::fflush(stdout);

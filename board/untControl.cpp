@@ -15,7 +15,7 @@ namespace {
 const std::size_t MaxLineSize = 1024;
 
 const char HelpText[] = "fault noanswer|stx|crc|code [once|always] [for CC]\n"
-                        "fault short|long|cut|garbage N [once|always] [for CC]\n"
+                        "fault short|long|cut|garbage|trail N [once|always] [for CC]\n"
                         "fault delay|gap MS [once|always] [for CC]\n"
                         "fault error EE [once|always] [for CC]\n"
                         "clear\n"
@@ -45,12 +45,13 @@ std::string Err(const std::string& reason) {
 
 const std::string Ok = "OK\n";
 
-bool WriteAll(int fd, const std::string& text, int flags) {
+// A socket client must neither block the board nor raise SIGPIPE.
+bool WriteAll(int fd, const std::string& text, bool socket) {
     std::size_t done = 0;
     while (done < text.size()) {
-        const ssize_t n = fd == STDOUT_FILENO
-                              ? write(fd, text.data() + done, text.size() - done)
-                              : send(fd, text.data() + done, text.size() - done, flags);
+        const ssize_t n =
+            socket ? send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT)
+                   : write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -223,10 +224,18 @@ void TControlServer::Listen(const std::string& path) {
     SocketIno = st.st_ino;
 }
 
+// The line starts raw, so commands and replies pass unchanged, without echo.
+void TControlServer::ListenTty(const std::string& linkPath) {
+    Tty.Open(linkPath, 0);
+    TtyPath = linkPath;
+}
+
 void TControlServer::AddTo(TPoller& poller) {
     if (StdinOpen && !StdinEnded)
         poller.Add(STDIN_FILENO, POLLIN, [this](short) { OnStdin(); });
     poller.Add(ListenFd, POLLIN, [this](short) { OnAccept(); });
+    if (Tty.Opened())
+        poller.Add(Tty.Fd(), POLLIN, [this](short) { OnTty(); });
     for (const auto& client : Clients) {
         const int fd = client.first;
         poller.Add(fd, POLLIN, [this, fd](short) { OnClient(fd); });
@@ -243,10 +252,10 @@ void TControlServer::OnStdin() {
         StdinEnded = true;
         return;
     }
-    StdinLines.Feed(buffer, static_cast<std::size_t>(n),
-                    [this](const std::string& line, bool tooLong) {
-                        WriteAll(STDOUT_FILENO, tooLong ? Err("line too long") : Handler(line), 0);
-                    });
+    StdinLines.Feed(
+        buffer, static_cast<std::size_t>(n), [this](const std::string& line, bool tooLong) {
+            WriteAll(STDOUT_FILENO, tooLong ? Err("line too long") : Handler(line), false);
+        });
 }
 
 void TControlServer::OnAccept() {
@@ -275,8 +284,7 @@ void TControlServer::OnClient(int fd) {
     client->second.Feed(
         buffer, static_cast<std::size_t>(n), [&](const std::string& line, bool tooLong) {
             if (!failed)
-                failed = !WriteAll(fd, tooLong ? Err("line too long") : Handler(line),
-                                   MSG_NOSIGNAL | MSG_DONTWAIT);
+                failed = !WriteAll(fd, tooLong ? Err("line too long") : Handler(line), true);
         });
     if (failed)
         CloseClient(fd);
@@ -285,4 +293,24 @@ void TControlServer::OnClient(int fd) {
 void TControlServer::CloseClient(int fd) {
     close(fd);
     Clients.erase(fd);
+}
+
+// Replies the line cannot take now are lost, as on a serial line whose reader stopped.
+// The board holds the terminal side open, so a hang-up only comes from a client that made
+// the pty its controlling terminal; a new pty at the same path then serves the next client.
+void TControlServer::OnTty() {
+    char buffer[4096];
+    const long n = Tty.Read(buffer, sizeof buffer);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return;
+    if (n <= 0) {
+        if (!Tty.Reattach())
+            Tty.Open(TtyPath, 0);
+        TtyLines = TLineReader();
+        return;
+    }
+    TtyLines.Feed(buffer, static_cast<std::size_t>(n),
+                  [this](const std::string& line, bool tooLong) {
+                      WriteAll(Tty.Fd(), tooLong ? Err("line too long") : Handler(line), false);
+                  });
 }

@@ -1,10 +1,11 @@
 // The board's control interface: text commands, one per line, that inject faults and
-// outside events and query the board's state. Read from standard input and from clients
-// of a Unix stream socket.
+// outside events and query the board's state. Read from standard input, from clients of a
+// Unix stream socket and from a second pseudo-terminal.
 #pragma once
 
 #include "untBoardLink.h"
 #include "untPoller.h"
+#include "untPty.h"
 
 #include <functional>
 #include <map>
@@ -64,6 +65,9 @@ public:
     void WatchStdin() { StdinOpen = true; }
     // Listens on a Unix stream socket at `path`. Throws std::runtime_error.
     void Listen(const std::string& path);
+    // Takes commands on a pty published at `linkPath`, for clients that reach only serial
+    // ports (Windows programs under Wine). Throws std::runtime_error.
+    void ListenTty(const std::string& linkPath);
     void AddTo(TPoller& poller);
     // Standard input has ended: the board's owner has gone.
     bool StdinClosed() const { return StdinEnded; }
@@ -73,6 +77,7 @@ private:
     void OnAccept();
     void OnClient(int fd);
     void CloseClient(int fd);
+    void OnTty();
 
     THandler Handler;
     bool StdinOpen = false;
@@ -82,4 +87,7 @@ private:
     std::string SocketPath;
     unsigned long SocketIno = 0;
     std::map<int, TLineReader> Clients;
+    TPty Tty;
+    std::string TtyPath;
+    TLineReader TtyLines;
 };

@@ -25,6 +25,7 @@ const TKindInfo Kinds[] = {
     {TFaultKind::Gap, "gap", false, 0, 10000},
     {TFaultKind::Error, "error", true, 0, 255},
     {TFaultKind::Garbage, "garbage", false, 1, 4096},
+    {TFaultKind::Trail, "trail", false, 1, 4096},
 };
 
 const TKindInfo* FindKind(const std::string& name) {
@@ -170,6 +171,8 @@ TBytes TAnswerFaults::ShapeFrame(TBytes frame) const {
         frame.resize(std::min(frame.size(), static_cast<std::size_t>(Value(TFaultKind::Cut))));
     if (Has(TFaultKind::Garbage))
         frame.insert(0, static_cast<std::size_t>(Value(TFaultKind::Garbage)), '\xFF');
+    if (Has(TFaultKind::Trail))
+        frame.append(static_cast<std::size_t>(Value(TFaultKind::Trail)), '\xFF');
     return frame;
 }
 

@@ -20,6 +20,7 @@ enum class TFaultKind {
     Gap,      // value: ms between two bytes of the answer
     Error,    // value: board error code answered instead of running the command
     Garbage,  // value: 0xFF bytes sent before the frame
+    Trail,    // value: 0xFF bytes sent after the frame, in the same write
 };
 
 struct TFault {
@@ -46,7 +47,8 @@ public:
     // True with the code when the board answers an error instead of running the command.
     bool BoardError(std::uint8_t& error) const;
     TBytes ShapePayload(TBytes payload) const;
-    // Applied to the complete frame: first byte, checksum, cut, then the garbage in front.
+    // Applied to the complete frame: first byte, checksum, cut, then the garbage in front and
+    // the trail behind.
     TBytes ShapeFrame(TBytes frame) const;
     int DelayMs() const { return Value(TFaultKind::Delay); }
     int GapMs() const { return Value(TFaultKind::Gap); }

@@ -1,5 +1,10 @@
 #include "oleMain.h"
 
+#include "fmuAbout.h"
+#include "fmuFind.h"
+#include "fmuLog.h"
+#include "fmuProg.h"
+
 #include "untCodePage.h"
 #include "untCtrl.h"
 #include "untError.h"
@@ -230,13 +235,13 @@ HRESULT TTrelmo::DialogMethod(const char* name, LONG* Value, void (TTrelmo::*ope
 }
 
 void TTrelmo::OpenSearchDialog() {
-    DialogMissing();
+    ShowSearchDialog(ParentWindow, this);
 }
 void TTrelmo::OpenFirmwareDialog() {
-    DialogMissing();
+    ShowFirmwareDialog(ParentWindow, this);
 }
 void TTrelmo::OpenLogDialog() {
-    DialogMissing();
+    ShowLogDialog(ParentWindow, this);
 }
 void TTrelmo::OpenTablesDialog() {
     LONG closed = 0;
@@ -257,8 +262,10 @@ STDMETHODIMP TTrelmo::ShowTablesDlg(LONG* Value) {
     return DialogMethod("ShowTablesDlg", Value, &TTrelmo::OpenTablesDialog);
 }
 
+// No result and no log line: the box says nothing about the board.
 STDMETHODIMP TTrelmo::AboutBox() {
-    return GUARDED(DialogMissing());
+    return GUARDED(ShowAboutBox(GetActiveWindow(), L"Драйвер варнок-платы",
+                                {L"Версия драйвера: " + Cp1251ToWide(LibraryVersion())}));
 }
 
 STDMETHODIMP TTrelmo::ShowProperties(LONG*) {

@@ -6,6 +6,7 @@
 #include "TrelmoLib_TLB.h"
 #include "untDriver.h"
 #include "untMembers.h"
+#include "untModule.h"
 
 #include <ocidl.h>
 #include <windows.h>
@@ -220,7 +221,6 @@ private:
     ITypeInfo* DispatchInfo = nullptr;
 };
 
-// The module's instance handle and the server's life counters (ComServ).
-HINSTANCE ModuleInstance();
+// The server's life counters (ComServ).
 void ServerObjectCreated();
 void ServerObjectDestroyed();

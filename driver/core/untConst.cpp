@@ -73,9 +73,9 @@ const std::map<int, std::string>& DeviceErrors() {
     return texts;
 }
 
-std::string Lookup(const std::map<int, std::string>& table, int key, const std::string& other) {
+const std::string* Find(const std::map<int, std::string>& table, int key) {
     auto it = table.find(key);
-    return it == table.end() ? other : it->second;
+    return it == table.end() ? nullptr : &it->second;
 }
 } // namespace
 
@@ -86,13 +86,17 @@ const std::string& TextOfDriverCode(int code) {
 }
 
 std::string CommandName(int code) {
-    return Lookup(CommandNames(), code, Ansi("Неизвестная команда"));
+    const std::string* name = Find(CommandNames(), code);
+    return name ? *name : Ansi("Неизвестная команда");
 }
 
+// Every answer comes here: the text of an unknown code is made only when it is needed.
 std::string DeviceErrorText(int code) {
+    if (const std::string* text = Find(DeviceErrors(), code))
+        return *text;
     char suffix[40];
     std::snprintf(suffix, sizeof suffix, "%d (%Xh)", code, static_cast<unsigned>(code));
-    return Lookup(DeviceErrors(), code, Ansi("Ошибка устройства: ") + suffix);
+    return Ansi("Ошибка устройства: ") + suffix;
 }
 
 std::string MemoryTypeName(int memoryType) {

@@ -14,10 +14,13 @@ std::uint8_t Byte(const TBytes& data, std::size_t i) {
     return static_cast<std::uint8_t>(data[i]);
 }
 
-std::string Format(const char* format, int a, int b) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, a, b);
-    return text;
+// A number of at least `width` digits, zero-padded as "%.2d" pads; snprintf would cost as
+// much as the rest of a status answer's decoding.
+void AppendNumber(std::string& text, int value, std::size_t width) {
+    const std::string digits = std::to_string(value);
+    if (digits.size() < width)
+        text.append(width - digits.size(), '0');
+    text += digits;
 }
 } // namespace
 
@@ -67,7 +70,9 @@ TBytes TDriver::Exchange(const TBytes& payload) {
     const std::uint32_t start = TickCount();
     Input.clear();
     const TBytes frame = BuildFrame(static_cast<std::uint8_t>(SequenceNumber), payload);
-    Output = StrToHex(frame);
+    // Refilled in place, Input and Output keep their room from one exchange to the next.
+    Output.clear();
+    AppendHex(Output, frame);
     Comm.Purge();
     Comm.Write(frame);
     TBytes answer = ReadAnswer();
@@ -78,20 +83,22 @@ TBytes TDriver::Exchange(const TBytes& payload) {
 
 TBytes TDriver::ReadAnswer() {
     const TBytes header = Comm.Read(FrameHeaderSize);
-    Input = StrToHex(header);
+    Input.clear();
+    AppendHex(Input, header);
     if (header.size() < FrameHeaderSize)
         RaiseDriverError(ecNoLink);
     if (Byte(header, 0) != STX)
         RaiseDriverError(ecNoStx);
     const std::size_t length = Byte(header, 3);
-    const TBytes body = Comm.Read(length + 1);
-    Input += StrToHex(body);
+    TBytes body = Comm.Read(length + 1);
+    AppendHex(Input, body);
     if (body.size() < length + 1)
         RaiseDriverError(ecNoLink);
-    const TBytes payload = body.substr(0, length);
-    if (FrameCrc(header.substr(1) + payload) != Byte(body, length))
+    const std::uint8_t crc = Byte(body, length);
+    body.pop_back(); // the payload is what remains
+    if ((Byte(header, 1) ^ Byte(header, 2) ^ Byte(header, 3) ^ FrameCrc(body)) != crc)
         RaiseDriverError(ecBadCrc);
-    return payload;
+    return body;
 }
 
 void TDriver::CheckLength(const TBytes& data, std::size_t minimum) {
@@ -129,7 +136,8 @@ int TDriver::SendCommand(const TBytes& payload) {
 }
 
 void TDriver::LogCommand(const TBytes& payload, const TBytes& answer) {
-    if (!Log.GetLogCommands() || payload.empty())
+    // Formatting the lines costs more than the exchange itself: not for a log that is off.
+    if (!Log.GetEnabled() || !Log.GetLogCommands() || payload.empty())
         return;
     const int code = Byte(payload, 0);
     char head[16];
@@ -196,13 +204,15 @@ void TDriver::Decode(std::uint8_t code, const TBytes& data) {
         CheckLength(data, 1);
         MBPowerState = Byte(data, 0) != 1;
         return;
-    case cmdReadMode:
+    case cmdReadMode: {
         CheckLength(data, 1);
         Mode = Byte(data, 0);
-        ModeDescription = Mode == 0   ? Ansi("Основной режим")
-                          : Mode == 1 ? Ansi("Режим программирования")
-                                      : Ansi("Неизвестный режим");
+        static const std::string normal = Ansi("Основной режим"),
+                                 program = Ansi("Режим программирования"),
+                                 unknown = Ansi("Неизвестный режим");
+        ModeDescription = Mode == 0 ? normal : Mode == 1 ? program : unknown;
         return;
+    }
     case cmdReadDumpSize:
         CheckLength(data, 2);
         BlockCount = GetWord(data, 0);
@@ -223,19 +233,23 @@ void TDriver::DecodeStatus(const TBytes& data) {
     CheckLength(data, 11);
     SerialNumber = GetWord(data, 0);
     SoftVersionWord = GetWord(data, 2);
-    SoftVersion = Format("%d.%d", Byte(data, 2), Byte(data, 3));
+    SoftVersion = std::to_string(Byte(data, 2)) + '.' + std::to_string(Byte(data, 3));
     SoftBuild = GetWord(data, 4);
     SoftDay = Byte(data, 6);
     SoftMonth = Byte(data, 7);
     SoftYear = Byte(data, 8);
-    char date[32];
-    std::snprintf(date, sizeof date, "%.2d.%.2d.%.2d", SoftDay, SoftMonth, SoftYear + 2000);
-    SoftDateStr = date;
+    SoftDateStr.clear();
+    AppendNumber(SoftDateStr, SoftDay, 2);
+    SoftDateStr += '.';
+    AppendNumber(SoftDateStr, SoftMonth, 2);
+    SoftDateStr += '.';
+    AppendNumber(SoftDateStr, SoftYear + 2000, 2);
     double serial = 0;
     if (EncodeDate(SoftYear + 2000, SoftMonth, SoftDay, serial))
         SoftDate = serial;
     Mode = Byte(data, 9);
-    ModeDescription = Mode == 0 ? Ansi("готов к работе") : Ansi("неизвестный режим");
+    static const std::string ready = Ansi("готов к работе"), unknown = Ansi("неизвестный режим");
+    ModeDescription = Mode == 0 ? ready : unknown;
     ParamFlags = Byte(data, 10);
     // A short answer lacks the later bytes; what it lacks keeps its last value.
     if (data.size() > 11)

@@ -24,6 +24,11 @@ std::uint8_t Low(int value) {
     return static_cast<std::uint8_t>(value & 0xFF);
 }
 
+// A 1-based number as the wire's 0-based byte. Unsigned, so no property value can overflow.
+std::uint8_t WireNumber(int number) {
+    return static_cast<std::uint8_t>(static_cast<unsigned>(number) - 1u);
+}
+
 void CheckRange(const char* name, long long value, long long minimum, long long maximum) {
     if (value < minimum || value > maximum) {
         char text[200];
@@ -163,12 +168,12 @@ int TDriver::DecodeParamFlags() {
 
 int TDriver::ReadTableStruct() {
     TBytes p = Payload(cmdReadTableStruct);
-    return SendCommand(p << Low(TableNumber - 1));
+    return SendCommand(p << WireNumber(TableNumber));
 }
 
 int TDriver::ReadFieldStructure() {
     TBytes p = Payload(cmdReadFieldStruct);
-    return SendCommand(p << Low(TableNumber - 1) << Low(FieldNumber - 1));
+    return SendCommand(p << WireNumber(TableNumber) << WireNumber(FieldNumber));
 }
 
 // The field's type and size come from the structure read last for this table and field.
@@ -181,9 +186,9 @@ int TDriver::EnsureFieldStructure() {
 
 TBytes TDriver::FieldAddress(std::uint8_t code) const {
     TBytes p = Payload(code);
-    p << Low(TableNumber - 1);
+    p << WireNumber(TableNumber);
     PutWord(p, static_cast<std::uint16_t>(RowNumber - 1));
-    return p << Low(FieldNumber - 1);
+    return p << WireNumber(FieldNumber);
 }
 
 int TDriver::ReadTable() {

@@ -43,8 +43,10 @@ void TLogFile::WriteText(const std::string& text) {
         File->Write(text);
 }
 
+// The guards spare the formatting of lines that a log switched off would drop anyway.
 void TLogFile::WriteLine(const std::string& text) {
-    WriteText(TimeStamp() + text + "\r\n");
+    if (Enabled)
+        WriteText(TimeStamp() + text + "\r\n");
 }
 
 void TLogFile::WriteSeparator() {
@@ -61,12 +63,12 @@ void TLogFile::WriteData(const std::string& prefix, const std::string& data) {
 }
 
 void TLogFile::WriteMethod(const std::string& name) {
-    if (LogMethods)
+    if (Enabled && LogMethods)
         WriteText(TimeStamp() + name);
 }
 
 void TLogFile::WriteMethodResult(long value) {
-    if (LogMethods)
+    if (Enabled && LogMethods)
         WriteText(": " + std::to_string(value) + "\r\n");
 }
 

@@ -57,7 +57,9 @@ std::int32_t StrToInt(const std::string& text) {
     if (valid) {
         const std::string number = text.substr(first, last - first + 1);
         std::size_t i = (number[0] == '-' || number[0] == '+') ? 1 : 0;
-        valid = i < number.size() && number.size() - i <= 11;
+        // No limit on the digits: leading zeros are allowed, and strtoll saturates, so the range
+        // check below turns away what is too long.
+        valid = i < number.size();
         for (; valid && i < number.size(); ++i)
             valid = number[i] >= '0' && number[i] <= '9';
         if (valid)

@@ -28,20 +28,27 @@ TBytes BuildFrame(std::uint8_t sequence, const TBytes& payload) {
     frame += '\0';
     frame += static_cast<char>(payload.size());
     frame += payload;
-    frame += static_cast<char>(FrameCrc(frame.substr(1)));
+    frame +=
+        static_cast<char>(sequence ^ static_cast<std::uint8_t>(payload.size()) ^ FrameCrc(payload));
     return frame;
 }
 
 std::string StrToHex(const TBytes& data) {
-    static const char digits[] = "0123456789ABCDEF";
     std::string text;
-    text.reserve(data.size() * 3);
-    for (unsigned char c : data) {
-        text += digits[c >> 4];
-        text += digits[c & 0x0F];
-        text += ' ';
-    }
+    AppendHex(text, data);
     return text;
+}
+
+void AppendHex(std::string& text, const TBytes& data) {
+    static const char digits[] = "0123456789ABCDEF";
+    const std::size_t at = text.size();
+    text.resize(at + data.size() * 3);
+    char* out = &text[at];
+    for (unsigned char c : data) {
+        *out++ = digits[c >> 4];
+        *out++ = digits[c & 0x0F];
+        *out++ = ' ';
+    }
 }
 
 int BaudRateToCode(int baudRate) {

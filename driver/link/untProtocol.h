@@ -95,6 +95,8 @@ std::uint8_t FrameCrc(const TBytes& data);
 TBytes BuildFrame(std::uint8_t sequence, const TBytes& payload);
 // Two upper-case hex digits and one blank per byte, the trailing blank included.
 std::string StrToHex(const TBytes& data);
+// The same appended to `text`: a text cleared and refilled keeps its room, no allocation.
+void AppendHex(std::string& text, const TBytes& data);
 
 // Line speed <-> speed code of commands 0x14 and 0x15. Unknown rates give code 2,
 // unknown codes give 2400.

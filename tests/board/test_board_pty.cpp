@@ -107,6 +107,23 @@ TBytes Noise(std::size_t size) {
     }
 }
 
+// One control command on a control tty: its reply lines up to OK, END or ERR.
+std::string TtyCommand(int fd, const std::string& line) {
+    const std::string text = line + "\n";
+    EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    std::string reply, current;
+    for (TBytes c; !(c = ReadFor(fd, 1, AnswerMs)).empty();) {
+        current += c;
+        if (c != "\n")
+            continue;
+        reply += current;
+        if (current == "OK\n" || current == "END\n" || current.rfind("ERR", 0) == 0)
+            return reply;
+        current.clear();
+    }
+    return reply + current;
+}
+
 bool IsStatus(const TBytes& frame, std::uint8_t sequence = 0) {
     const TBytes payload = Payload(frame, sequence);
     return payload.size() >= 13 && payload[0] == cmdReadStatus && payload[1] == errNone;
@@ -186,6 +203,11 @@ TEST(Faults, EachKindSpoilsTheNextAnswerOnly) {
              EXPECT_EQ(StrToHex(f.substr(0, 9)), "FF FF FF FF FF 02 00 00 0F ");
              EXPECT_TRUE(IsStatus(f.substr(5)));
          }},
+        {"fault trail 3",
+         [](const TBytes& f) {
+             EXPECT_TRUE(IsStatus(f.substr(0, f.size() - 3)));
+             EXPECT_EQ(StrToHex(f.substr(f.size() - 3)), "FF FF FF ");
+         }},
     };
     TBoardProcess board;
     TPort port(board.Link, 2400);
@@ -252,6 +274,38 @@ TEST(Control, BadCommandsAreRefusedAndChangeNothing) {
     EXPECT_EQ(board.Command("faults"), "END\n");
     TPort port(board.Link, 2400);
     EXPECT_TRUE(IsStatus(port.Exchange(Status)));
+}
+
+// The control line for clients that reach only serial ports: the socket's commands and
+// replies, on a pty that outlives the board's own line going away.
+TEST(Control, TheControlTtyTakesTheSocketsCommands) {
+    TBoardProcess board;
+    board.CloseInput();
+    ASSERT_EQ(board.Wait(), 0);
+    const std::string controlLink = board.Dir + "/control-tty";
+    board.Start({"--control-tty", controlLink, board.Link});
+    const int control = open(controlLink.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(control, 0);
+    EXPECT_EQ(TtyCommand(control, "fault error 33 for 11"), "OK\n");
+    EXPECT_EQ(TtyCommand(control, "faults"), "error 33 once for 11\nEND\n");
+    EXPECT_EQ(TtyCommand(control, "fault frob"), "ERR unknown fault 'frob'\n");
+    {
+        TPort port(board.Link, 2400);
+        EXPECT_EQ(Payload(port.Exchange(Status)), "\x11\x33");
+    }
+    EXPECT_EQ(TtyCommand(control, "away"), "OK\n");
+    EXPECT_FALSE(Exists(board.Link));
+    close(control);
+    const int again = open(controlLink.c_str(), O_RDWR | O_NOCTTY);
+    EXPECT_EQ(TtyCommand(again, "return"), "OK\n");
+    TPort port(board.Link, 2400);
+    EXPECT_TRUE(IsStatus(port.Exchange(Status)));
+    // The reply to quit may go down with the line; the end of the board is the answer.
+    TtyCommand(again, "quit");
+    close(again);
+    EXPECT_EQ(board.Wait(), 0);
+    EXPECT_FALSE(Exists(controlLink));
+    EXPECT_FALSE(Exists(board.Link));
 }
 
 TEST(Events, ResetSilencesTheBoardWhileItRestarts) {
@@ -346,6 +400,7 @@ TEST(Process, StaleLinksAreReplacedAndBadUsageRefused) {
     EXPECT_EQ(exitCode({"--frob", "/tmp/x"}), 2);
     EXPECT_EQ(exitCode({"/tmp/x", "/tmp/y"}), 2);
     EXPECT_EQ(exitCode({"/tmp/x", "--control"}), 2);
+    EXPECT_EQ(exitCode({"--control-tty", "/tmp/x", "/tmp/x"}), 2);
     const std::string file = board.Dir + "/trace"; // a regular file is never replaced
     EXPECT_EQ(exitCode({file.c_str()}), 1);
     EXPECT_TRUE(Exists(file));

@@ -12,17 +12,8 @@
 #include <unistd.h>
 
 namespace {
-struct TRun {
-    int Status = -1;
-    std::string Out, Err;
-};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using testboard::ReadFileText;
+using testboard::TRun;
 
 class TTool : public ::testing::Test {
 protected:
@@ -33,23 +24,7 @@ protected:
     void TearDown() override { std::system(("rm -rf " + Dir).c_str()); }
 
     TRun Run(std::vector<std::string> args) {
-        const std::string out = Dir + "/out", err = Dir + "/err";
-        const pid_t pid = fork();
-        if (pid == 0) {
-            setenv("XDG_CONFIG_HOME", Dir.c_str(), 1);
-            dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-            dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-            args.insert(args.begin(), TRELMO_PROGRAM);
-            std::vector<char*> argv;
-            for (std::string& a : args)
-                argv.push_back(&a[0]);
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+        return testboard::RunProgram(TRELMO_PROGRAM, args, Dir);
     }
 
     // The tool on the board's link.
@@ -155,7 +130,7 @@ TEST_F(TTool, MethodLogAndTheEncodingFailureOfWriteTable) {
                          "1..255\n"),
               std::string::npos)
         << r.Out;
-    const std::string text = ReadFile(log);
+    const std::string text = ReadFileText(log);
     EXPECT_NE(text.find("] ReadStatus: 0\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("WriteTable"), std::string::npos) << text;
 }

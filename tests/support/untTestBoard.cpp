@@ -44,6 +44,33 @@ TBytes ReadFor(int fd, std::size_t count, int timeoutMs) {
     return data;
 }
 
+std::string ReadFileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+TRun RunProgram(const std::string& program, std::vector<std::string> args, const std::string& dir) {
+    const std::string out = dir + "/out", err = dir + "/err";
+    args.insert(args.begin(), program);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(&a[0]);
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileText(out), ReadFileText(err)};
+}
+
 TBoardProcess::TBoardProcess(std::vector<std::string> options) {
     char dir[] = "/tmp/trelmo-board-test.XXXXXX";
     Dir = mkdtemp(dir);

@@ -20,6 +20,17 @@ bool Exists(const std::string& path);
 // Bytes from `fd` until `count` have come or `timeoutMs` has passed.
 TBytes ReadFor(int fd, std::size_t count, int timeoutMs);
 
+// A whole file's bytes; empty when it cannot be read.
+std::string ReadFileText(const std::string& path);
+
+// A command-line program run to its end, with its settings under `dir` (XDG_CONFIG_HOME)
+// and its standard output and error kept.
+struct TRun {
+    int Status = -1; // the exit code, -1 when it did not exit normally
+    std::string Out, Err;
+};
+TRun RunProgram(const std::string& program, std::vector<std::string> args, const std::string& dir);
+
 // One trelmo-board process with a link and a control socket in a directory of its own.
 class TBoardProcess {
 public:

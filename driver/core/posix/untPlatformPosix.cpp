@@ -3,6 +3,7 @@
 #include "untClock.h"
 #include "untCodePage.h"
 #include "untError.h"
+#include "untFiles.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -74,5 +75,44 @@ void TAppendFile::Write(const std::string& data) {
             return;
         if (n > 0)
             done += static_cast<std::size_t>(n);
+    }
+}
+
+bool ReadWholeFile(const std::string& fileName, std::string& data) {
+    const int fd = open(Cp1251ToUtf8(fileName).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    data.clear();
+    char buffer[65536];
+    ssize_t n = 0;
+    while ((n = read(fd, buffer, sizeof buffer)) > 0)
+        data.append(buffer, static_cast<std::size_t>(n));
+    close(fd);
+    return n == 0;
+}
+
+void ReplaceWholeFile(const std::string& fileName, const std::string& data) {
+    const std::string path = Cp1251ToUtf8(fileName);
+    const std::string temporary = path + ".new";
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        RaiseLastOSError();
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = errno;
+            close(fd);
+            unlink(temporary.c_str());
+            RaiseOSError(static_cast<unsigned long>(error));
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (fsync(fd) != 0 || close(fd) != 0 || rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        RaiseOSError(static_cast<unsigned long>(error));
     }
 }

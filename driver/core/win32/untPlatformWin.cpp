@@ -3,6 +3,7 @@
 #include "untClock.h"
 #include "untCodePage.h"
 #include "untError.h"
+#include "untFiles.h"
 
 #include <windows.h>
 
@@ -72,4 +73,40 @@ std::unique_ptr<TAppendFile> TAppendFile::Open(const std::string& fileName) {
 void TAppendFile::Write(const std::string& data) {
     DWORD written = 0;
     WriteFile(Impl->Handle, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+}
+
+bool ReadWholeFile(const std::string& fileName, std::string& data) {
+    HANDLE file = CreateFileW(Cp1251ToWide(fileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    data.clear();
+    char buffer[65536];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != FALSE) && got > 0)
+        data.append(buffer, got);
+    CloseHandle(file);
+    return ok;
+}
+
+void ReplaceWholeFile(const std::string& fileName, const std::string& data) {
+    const std::wstring path = Cp1251ToWide(fileName);
+    const std::wstring temporary = path + L".new";
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        RaiseLastOSError();
+    DWORD written = 0;
+    const bool ok =
+        WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+        written == data.size() && FlushFileBuffers(file);
+    const DWORD error = ok ? 0 : GetLastError();
+    CloseHandle(file);
+    if (!ok || !MoveFileExW(temporary.c_str(), path.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD failure = ok ? GetLastError() : error;
+        DeleteFileW(temporary.c_str());
+        RaiseOSError(failure);
+    }
 }

@@ -140,21 +140,30 @@ TBytes TSerialPort::Read(std::size_t count) {
     TBytes data;
     const long long total = NowMs() + Impl->CommandTimeout + static_cast<long long>(count);
     long long deadline = total;
+    // Read before polling: an answer's body is mostly there with its header already, and a
+    // poll that returns at once costs a system call as the read does. With VMIN 0 a read
+    // of an empty line returns 0, so only a 0 right after a poll saw input is a hang-up.
+    bool readable = false;
     while (data.size() < count) {
-        if (!WaitFor(Impl->Fd, POLLIN, deadline))
-            break;
         char buffer[512];
         const std::size_t want = std::min(count - data.size(), sizeof buffer);
         const ssize_t n = read(Impl->Fd, buffer, want);
-        if (n < 0 && errno != EAGAIN && errno != EINTR)
-            RaiseLastOSError();
-        if (n == 0) // hang-up without an error: nothing more will come
-            WaitFor(-1, 0, deadline);
         if (n > 0) {
             data.append(buffer, static_cast<std::size_t>(n));
             if (Impl->ByteTimeout > 0)
                 deadline = std::min(total, NowMs() + Impl->ByteTimeout);
+            readable = false;
+            continue;
         }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            RaiseLastOSError();
+        if (n == 0 && readable) { // hang-up without an error: nothing more will come
+            WaitFor(-1, 0, deadline);
+            break;
+        }
+        if (!WaitFor(Impl->Fd, POLLIN, deadline))
+            break;
+        readable = true;
     }
     return data;
 }

@@ -1,0 +1,265 @@
+// trelmo-bench.exe: the driver core against a minimal Win32 communications loop on the same
+// COM port (a virtual board under Wine), the COM object's status calls, the time a silent
+// board takes to become "no link", and the heap of a driver object and of a COM object.
+//
+//   trelmo-bench --port N [--silent-port M] [--quick] [--seconds S]
+//                [--nolink-timeout MS] [--nolink-samples N]
+//
+// The board on COMN must restart at once (trelmo-board --restart-ms 0); the one on COMM
+// must be silent (board control "fault noanswer always"). Figures only: the program fails
+// when an exchange fails, never on a time.
+#include "TrelmoLib_TLB.h"
+#include "untConst.h"
+#include "untHeapCount.h"
+#include "untPaired.h"
+#include "untReport.h"
+#include "untWorkloads.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+using namespace bench;
+
+namespace {
+
+struct TOptions {
+    int Port = 0;
+    int SilentPort = 0;
+    bool Quick = false;
+    double Seconds = 3;
+    int NoLinkTimeoutMs = 200;
+    int NoLinkSamples = 10;
+};
+
+bool ParseOptions(int argc, char** argv, TOptions& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--quick") {
+            options.Quick = true;
+            continue;
+        }
+        if (i + 1 == argc)
+            return false;
+        const char* value = argv[++i];
+        if (arg == "--port")
+            options.Port = std::atoi(value);
+        else if (arg == "--silent-port")
+            options.SilentPort = std::atoi(value);
+        else if (arg == "--seconds")
+            options.Seconds = std::atof(value);
+        else if (arg == "--nolink-timeout")
+            options.NoLinkTimeoutMs = std::atoi(value);
+        else if (arg == "--nolink-samples")
+            options.NoLinkSamples = std::atoi(value);
+        else
+            return false;
+    }
+    if (options.Quick) {
+        options.Seconds = 0.2;
+        options.NoLinkSamples = std::min(options.NoLinkSamples, 2);
+    }
+    return options.Port > 0 && options.SilentPort >= 0 && options.Seconds > 0 &&
+           options.NoLinkTimeoutMs > 0 && options.NoLinkSamples > 0;
+}
+
+std::string PortName(int port) {
+    return "\\\\.\\COM" + std::to_string(port);
+}
+
+std::unique_ptr<TDriver> MakeDriver(int port) {
+    auto driver = std::make_unique<TDriver>();
+    Prepare(*driver);
+    driver->SetPortNumber(port);
+    return driver;
+}
+
+std::unique_ptr<TDriver> OpenDriver(int port) {
+    auto driver = MakeDriver(port);
+    if (driver->OpenPort() != 0)
+        throw std::runtime_error("the driver cannot open COM" + std::to_string(port) +
+                                 ": result " + std::to_string(driver->GetResultCode()));
+    return driver;
+}
+
+// Rounds of a paired benchmark for `seconds`, in whole slices.
+void Measure(const std::string& work, double seconds, std::size_t roundsPerSlice,
+             const std::function<void(TPairedMeter&)>& round, const char* measured = "driver") {
+    TPairedMeter meter(roundsPerSlice);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    do {
+        for (std::size_t i = 0; i < roundsPerSlice; ++i)
+            round(meter);
+    } while (std::chrono::steady_clock::now() < end);
+    PrintRatio(work, meter.RawRate(), meter.DriverRate(), meter.Ratio(), measured);
+}
+
+// ---------------------------------------------------------------- the COM object
+
+typedef HRESULT(STDAPICALLTYPE* TGetClassObject)(REFCLSID, REFIID, void**);
+
+// Trelmo.dll from this program's folder, without registration, as a 1C host loads it.
+class TComLibrary {
+public:
+    TComLibrary() {
+        wchar_t path[MAX_PATH];
+        const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring library(path, length);
+        library = library.substr(0, library.find_last_of(L'\\') + 1) + L"Trelmo.dll";
+        Module = LoadLibraryW(library.c_str());
+        if (Module)
+            GetClassObject = reinterpret_cast<TGetClassObject>(
+                reinterpret_cast<void*>(GetProcAddress(Module, "DllGetClassObject")));
+        if (!GetClassObject)
+            throw std::runtime_error("cannot load Trelmo.dll next to the program");
+    }
+    TComLibrary(const TComLibrary&) = delete;
+    TComLibrary& operator=(const TComLibrary&) = delete;
+
+    // A new object on `port`, with the benchmarks' settings; the caller releases it.
+    ITrelmo* Create(int port) {
+        IClassFactory* factory = nullptr;
+        ITrelmo* object = nullptr;
+        if (FAILED(GetClassObject(CLSID_Trelmo, IID_IClassFactory,
+                                  reinterpret_cast<void**>(&factory))))
+            throw std::runtime_error("Trelmo.dll gives no class factory");
+        const HRESULT created =
+            factory->CreateInstance(nullptr, IID_ITrelmo, reinterpret_cast<void**>(&object));
+        factory->Release();
+        if (FAILED(created))
+            throw std::runtime_error("the class factory made no object");
+        object->put_LogOn(VARIANT_FALSE);
+        object->put_Timeout(200);
+        object->put_CommandTimeout(1000);
+        object->put_BaudRate(2400);
+        object->put_PortNumber(port);
+        return object;
+    }
+
+private:
+    HMODULE Module = nullptr;
+    TGetClassObject GetClassObject = nullptr;
+};
+
+std::size_t StatusCom(ITrelmo* object) {
+    LONG result = -1;
+    if (FAILED(object->ReadStatus(&result)) || result != 0)
+        throw std::runtime_error("COM ReadStatus: result " + std::to_string(result));
+    return 1;
+}
+
+// Bytes in use in every heap of the process: what the COM object holds, wherever the
+// library, the C runtime or OLE put it.
+long long HeapBusyBytes() {
+    HANDLE heaps[64];
+    const DWORD count = GetProcessHeaps(64, heaps);
+    long long busy = 0;
+    for (DWORD i = 0; i < count && i < 64; ++i) {
+        PROCESS_HEAP_ENTRY entry{};
+        while (HeapWalk(heaps[i], &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+                busy += entry.cbData;
+    }
+    return busy;
+}
+
+void MeasureComHeap(TComLibrary& library, int port) {
+    // The library's first objects pay for what lives as long as the process (type
+    // information, static texts): that is not the object's.
+    for (int i = 0; i < 2; ++i) {
+        ITrelmo* warm = library.Create(port);
+        StatusCom(warm);
+        warm->Release();
+    }
+    const long long before = HeapBusyBytes();
+    ITrelmo* object = library.Create(port);
+    std::printf("%-44s %7lld bytes\n", "COM object, created:", HeapBusyBytes() - before);
+    StatusCom(object);
+    std::printf("%-44s %7lld bytes\n", "after one ReadStatus:", HeapBusyBytes() - before);
+    for (int i = 0; i < 1000; ++i)
+        StatusCom(object);
+    std::printf("%-44s %7lld bytes\n", "after 1000 more ReadStatus:", HeapBusyBytes() - before);
+    object->Release();
+    std::printf("%-44s %7lld bytes\n", "left after Release:", HeapBusyBytes() - before);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    TOptions options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::printf("usage: trelmo-bench --port N [--silent-port M] [--quick] [--seconds S] "
+                    "[--nolink-timeout MS] [--nolink-samples N]\n");
+        return 2;
+    }
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    int status = 0;
+    try {
+        std::printf("trelmo-bench: Windows (Win32 communications), %u-bit, COM%d\n",
+                    static_cast<unsigned>(sizeof(void*) * 8), options.Port);
+        const TBytes image = FirmwareImage();
+        TComLibrary library;
+
+        PrintHeading("throughput: driver against the raw loop, same board, same run");
+        {
+            // The raw port first, as natively; Wine shares a COM port anyway.
+            TRawPort raw(PortName(options.Port));
+            auto driver = OpenDriver(options.Port);
+            const auto on = [&](const TPairedRound& round) {
+                return [&, round](TPairedMeter& meter) { round(meter, raw, *driver); };
+            };
+            Measure("status", options.Seconds, 50, on(WholeRounds(StatusRaw, StatusDriver)));
+            Measure("firmware", options.Seconds, 1, on(FirmwareRounds(image)));
+            Measure("tables", options.Seconds, 4, on(WholeRounds(TablesRaw, TablesDriver)));
+            driver.reset();
+            // The COM object's own path on top of the driver: dispatch through its vtable.
+            ITrelmo* object = library.Create(options.Port);
+            Measure(
+                "com", options.Seconds, 50,
+                [&](TPairedMeter& meter) {
+                    meter.Round([&] { return StatusRaw(raw); }, [&] { return StatusCom(object); });
+                },
+                "object");
+            object->Release();
+        }
+
+        PrintHeading("time to \"no link\" from a silent board");
+        if (options.SilentPort > 0) {
+            auto driver = OpenDriver(options.SilentPort);
+            driver->SetCommandTimeout(options.NoLinkTimeoutMs);
+            std::vector<double> samples;
+            for (int i = 0; i < options.NoLinkSamples; ++i) {
+                const auto start = std::chrono::steady_clock::now();
+                const int result = driver->ReadStatus();
+                const std::chrono::duration<double, std::milli> took =
+                    std::chrono::steady_clock::now() - start;
+                if (result != ecNoLink)
+                    throw std::runtime_error("a silent board gave result " +
+                                             std::to_string(result));
+                samples.push_back(took.count());
+            }
+            PrintNoLink(options.NoLinkTimeoutMs, samples);
+        } else {
+            std::printf("no-link   not measured: no --silent-port\n");
+        }
+
+        PrintHeading("heap (C++ allocations, usable sizes)");
+        {
+            TRawPort raw(PortName(options.Port));
+            MeasureDriverHeap([&] { return MakeDriver(options.Port); }, raw, image);
+        }
+        PrintHeading("heap of a COM object (busy bytes of all process heaps)");
+        MeasureComHeap(library, options.Port);
+    } catch (const std::exception& e) {
+        std::printf("trelmo-bench: %s\n", e.what());
+        status = 1;
+    }
+    std::fflush(stdout);
+    CoUninitialize();
+    return status;
+}

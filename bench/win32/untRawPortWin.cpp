@@ -1,0 +1,74 @@
+#include "untRawPort.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+
+namespace {
+const DWORD ByteTimeoutMs = 200;
+const DWORD CommandTimeoutMs = 1000;
+
+[[noreturn]] void Fail(const std::string& what) {
+    throw std::runtime_error(what + " failed: error " + std::to_string(GetLastError()));
+}
+} // namespace
+
+struct TRawPort::TImpl {
+    HANDLE Handle = INVALID_HANDLE_VALUE;
+};
+
+TRawPort::TRawPort(const std::string& device) : Impl(std::make_unique<TImpl>()) {
+    const std::wstring name(device.begin(), device.end());
+    Impl->Handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    if (Impl->Handle == INVALID_HANDLE_VALUE)
+        Fail("CreateFile " + device);
+    if (!SetupComm(Impl->Handle, 1024, 1024))
+        Fail("SetupComm");
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    GetCommState(Impl->Handle, &dcb);
+    dcb.BaudRate = CBR_2400;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    if (!SetCommState(Impl->Handle, &dcb))
+        Fail("SetCommState");
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = ByteTimeoutMs;
+    timeouts.ReadTotalTimeoutMultiplier = 1;
+    timeouts.ReadTotalTimeoutConstant = CommandTimeoutMs;
+    timeouts.WriteTotalTimeoutMultiplier = ByteTimeoutMs;
+    if (!SetCommTimeouts(Impl->Handle, &timeouts))
+        Fail("SetCommTimeouts");
+}
+
+TRawPort::~TRawPort() {
+    CloseHandle(Impl->Handle);
+}
+
+void TRawPort::Purge() {
+    PurgeComm(Impl->Handle, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+}
+
+bool TRawPort::Write(const std::uint8_t* data, std::size_t size) {
+    DWORD written = 0;
+    return WriteFile(Impl->Handle, data, static_cast<DWORD>(size), &written, nullptr) &&
+           written == size;
+}
+
+std::size_t TRawPort::Read(std::uint8_t* data, std::size_t count) {
+    DWORD got = 0;
+    if (!ReadFile(Impl->Handle, data, static_cast<DWORD>(count), &got, nullptr))
+        return 0;
+    return got;
+}

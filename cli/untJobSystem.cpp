@@ -1,0 +1,101 @@
+#include "untJobSystem.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+std::atomic<bool> InterruptFlag{false};
+const int SleepStepMs = 20;
+} // namespace
+
+bool Interrupted() {
+    return InterruptFlag.load();
+}
+
+#ifdef _WIN32
+#include <windows.h>
+
+namespace {
+std::wstring Wide(const std::string& utf8) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    std::wstring wide(size > 0 ? static_cast<std::size_t>(size) : 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], size);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
+        return FALSE;
+    InterruptFlag = true;
+    return TRUE;
+}
+} // namespace
+
+// _isatty is true for NUL as well; only a console has a console mode.
+bool ErrorIsTerminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+void CatchInterrupt() {
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+void SleepMs(int ms) {
+    for (int left = ms; left > 0 && !Interrupted(); left -= SleepStepMs)
+        Sleep(static_cast<DWORD>(left < SleepStepMs ? left : SleepStepMs));
+}
+
+std::FILE* OpenFile(const std::string& utf8Path, const char* mode) {
+    return _wfopen(Wide(utf8Path).c_str(), Wide(mode).c_str());
+}
+
+bool RemoveFile(const std::string& utf8Path) {
+    return _wremove(Wide(utf8Path).c_str()) == 0;
+}
+
+#else
+#include <csignal>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+void OnSignal(int) {
+    InterruptFlag = true;
+}
+} // namespace
+
+bool ErrorIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
+void CatchInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void SleepMs(int ms) {
+    for (int left = ms; left > 0 && !Interrupted(); left -= SleepStepMs) {
+        const int step = left < SleepStepMs ? left : SleepStepMs;
+        const timespec pause{0, static_cast<long>(step) * 1000000L};
+        nanosleep(&pause, nullptr);
+    }
+}
+
+std::FILE* OpenFile(const std::string& utf8Path, const char* mode) {
+    return std::fopen(utf8Path.c_str(), mode);
+}
+
+bool RemoveFile(const std::string& utf8Path) {
+    return std::remove(utf8Path.c_str()) == 0;
+}
+#endif
+
+std::string LastFileError() {
+    return std::strerror(errno);
+}

@@ -1,0 +1,156 @@
+#include "fmuAbout.h"
+
+#include "untDialog.h"
+#include "untModule.h"
+#include "untToolsRes.h"
+
+#include <shellapi.h>
+
+namespace {
+const wchar_t WebAddress[] = L"http://www.varnok.example";
+const wchar_t SupportAddress[] = L"mailto:support@varnok.example";
+
+// The controls sit in pixels because the box paints its panel and rules in pixels: in dialog
+// units they would move against them with the font's size.
+struct TPlace {
+    int Id, X, Y, Width, Height;
+};
+const TPlace Layout[] = {
+    {IDC_ABOUT_NAME, 90, 3, 240, 21},      {IDC_ABOUT_VERSIONS, 90, 36, 238, 46},
+    {IDC_ABOUT_FRAME, 90, 88, 238, 100},   {IDC_ABOUT_FIRM, 98, 96, 222, 14},
+    {IDC_ABOUT_ADDRESS, 98, 112, 222, 28}, {IDC_ABOUT_WEBSITE, 98, 146, 66, 14},
+    {IDC_ABOUT_URL, 166, 146, 154, 14},    {IDC_ABOUT_SUPPORT, 98, 164, 66, 14},
+    {IDC_ABOUT_MAIL, 166, 164, 154, 14},   {IDOK, 252, 203, 75, 23},
+};
+
+class TfmAbout : public TDialog {
+public:
+    TfmAbout(const std::wstring& name, const std::vector<std::wstring>& versions)
+        : TDialog(IDD_ABOUT), Name(name), Versions(versions) {}
+    ~TfmAbout() override {
+        for (HGDIOBJ object : {static_cast<HGDIOBJ>(Logo), static_cast<HGDIOBJ>(NameFont),
+                               static_cast<HGDIOBJ>(LinkFont)})
+            if (object)
+                DeleteObject(object);
+    }
+
+protected:
+    void OnInit() override {
+        SetClientSize(335, 232);
+        CenterOnScreen();
+        for (const TPlace& place : Layout)
+            MoveWindow(Item(place.Id), place.X, place.Y, place.Width, place.Height, FALSE);
+        Logo = static_cast<HBITMAP>(
+            LoadImageW(ModuleInstance(), L"LOGOBMP", IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+        SetText(IDC_ABOUT_NAME, Name);
+        for (const std::wstring& line : Versions)
+            SendMessageW(Item(IDC_ABOUT_VERSIONS), LB_ADDSTRING, 0,
+                         reinterpret_cast<LPARAM>(line.c_str()));
+        NameFont = DerivedFont(4, FW_BOLD, false);
+        LinkFont = DerivedFont(0, FW_NORMAL, true);
+        SendMessageW(Item(IDC_ABOUT_NAME), WM_SETFONT, reinterpret_cast<WPARAM>(NameFont), TRUE);
+        for (int id : {IDC_ABOUT_URL, IDC_ABOUT_MAIL})
+            SendMessageW(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(LinkFont), TRUE);
+    }
+
+    bool OnCommand(int id, int code) override {
+        if (id == IDOK || id == IDCANCEL) {
+            Close(id);
+            return true;
+        }
+        if (code == STN_CLICKED && (id == IDC_ABOUT_URL || id == IDC_ABOUT_MAIL)) {
+            ShellExecuteW(Handle(), L"open", id == IDC_ABOUT_URL ? WebAddress : SupportAddress,
+                          nullptr, nullptr, SW_SHOWNORMAL);
+            return true;
+        }
+        return false;
+    }
+
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override {
+        switch (message) {
+        case WM_PAINT:
+            Paint();
+            return true;
+        case WM_CTLCOLORSTATIC: {
+            const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+            if (id != IDC_ABOUT_NAME && id != IDC_ABOUT_URL && id != IDC_ABOUT_MAIL)
+                return false;
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, id == IDC_ABOUT_NAME ? RGB(0, 0, 128) : RGB(0, 0, 255));
+            SetBkMode(dc, TRANSPARENT);
+            result = reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+            return true;
+        }
+        case WM_SETCURSOR: {
+            const int id = GetDlgCtrlID(reinterpret_cast<HWND>(wParam));
+            if (id != IDC_ABOUT_URL && id != IDC_ABOUT_MAIL)
+                return false;
+            SetCursor(LoadCursorW(nullptr, IDC_HAND));
+            result = TRUE;
+            SetWindowLongPtrW(Handle(), DWLP_MSGRESULT, TRUE);
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    HFONT DerivedFont(int largerBy, int weight, bool underline) {
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Handle(), WM_GETFONT, 0, 0)), sizeof font,
+                   &font);
+        if (largerBy != 0) {
+            HDC dc = GetDC(Handle());
+            font.lfHeight -= MulDiv(largerBy, GetDeviceCaps(dc, LOGPIXELSY), 72);
+            ReleaseDC(Handle(), dc);
+        }
+        font.lfWeight = weight;
+        font.lfUnderline = underline;
+        return CreateFontIndirectW(&font);
+    }
+
+    void Line(HDC dc, int x0, int y0, int x1, int y1) {
+        MoveToEx(dc, x0, y0, nullptr);
+        LineTo(dc, x1, y1);
+    }
+
+    void Paint() {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(Handle(), &paint);
+        RECT client{};
+        GetClientRect(Handle(), &client);
+        RECT panel{5, 7, 81, 190};
+        FillRect(dc, &panel, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        HPEN grey = CreatePen(PS_SOLID, 1, RGB(128, 128, 128));
+        HGDIOBJ old = SelectObject(dc, grey);
+        Line(dc, 5, 7, 81, 7);
+        Line(dc, 5, 7, 5, 190);
+        SelectObject(dc, GetStockObject(BLACK_PEN));
+        Line(dc, 88, 26, client.right, 26);
+        Line(dc, 88, 28, client.right, 28);
+        Line(dc, 0, 196, client.right, 196);
+        SelectObject(dc, old);
+        DeleteObject(grey);
+        if (Logo) {
+            HDC memory = CreateCompatibleDC(dc);
+            HGDIOBJ previous = SelectObject(memory, Logo);
+            BITMAP info{};
+            GetObjectW(Logo, sizeof info, &info);
+            BitBlt(dc, 10, 15, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+            SelectObject(memory, previous);
+            DeleteDC(memory);
+        }
+        EndPaint(Handle(), &paint);
+    }
+
+    std::wstring Name;
+    std::vector<std::wstring> Versions;
+    HBITMAP Logo = nullptr;
+    HFONT NameFont = nullptr, LinkFont = nullptr;
+};
+} // namespace
+
+void ShowAboutBox(HWND owner, const std::wstring& name, const std::vector<std::wstring>& versions) {
+    TfmAbout(name, versions).ShowModal(owner);
+}

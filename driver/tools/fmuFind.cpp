@@ -1,0 +1,403 @@
+#include "fmuFind.h"
+
+#include "untCodePage.h"
+#include "untComCall.h"
+#include "untComm.h"
+#include "untDialog.h"
+#include "untProtocol.h"
+#include "untToolsRes.h"
+#include "untTypes.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+// Messages from the worker. They are sent, not posted, so every row change happens on the GUI
+// thread while the worker waits for it.
+const UINT WM_SEARCH_CELL = WM_APP + 1;   // wParam row, lParam const TCell*
+const UINT WM_SEARCH_SELECT = WM_APP + 2; // wParam row
+const UINT WM_SEARCH_RECORD = WM_APP + 3; // wParam row, lParam the packed record
+const UINT WM_SEARCH_DONE = WM_APP + 4;   // posted by the ending worker, wParam its generation
+
+enum TColumn { colPort, colSpeed, colName };
+const int PortWidth = 80, SpeedWidth = 80;
+// Outer size in pixels, laid out for a 19-pixel caption.
+const int MinWidth = 455, MinHeight = 216, DesignCaption = 19;
+
+struct TCell {
+    int Column;
+    std::wstring Text;
+};
+
+// Runs one method of its owner on a thread of its own and posts its end to a window, so the
+// end is handled on the window's thread.
+class TNotifyThread {
+public:
+    TNotifyThread(void (*body)(void*), void* owner, HWND notify, WPARAM tag)
+        : Body(body), Owner(owner), Notify(notify), Tag(tag) {
+        Handle = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    }
+    ~TNotifyThread() {
+        if (Handle)
+            CloseHandle(Handle);
+    }
+    TNotifyThread(const TNotifyThread&) = delete;
+    TNotifyThread& operator=(const TNotifyThread&) = delete;
+    bool Started() const { return Handle != nullptr; }
+    // The worker sends its row changes to this thread: they are handled while waiting, or the
+    // two would wait for each other.
+    void WaitFor() {
+        while (Handle && MsgWaitForMultipleObjects(1, &Handle, FALSE, INFINITE, QS_SENDMESSAGE) ==
+                             WAIT_OBJECT_0 + 1) {
+            MSG message;
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
+
+private:
+    static DWORD WINAPI Run(void* self) {
+        auto* thread = static_cast<TNotifyThread*>(self);
+        thread->Body(thread->Owner);
+        PostMessageW(thread->Notify, WM_SEARCH_DONE, thread->Tag, 0);
+        return 0;
+    }
+    void (*Body)(void*);
+    void* Owner;
+    HWND Notify;
+    WPARAM Tag;
+    HANDLE Handle = nullptr;
+};
+
+class TfmFind : public TDialog {
+public:
+    explicit TfmFind(ITrelmo* caller) : TDialog(IDD_FIND), Caller(caller) {
+        ChosenBaudRate = GetLong(Caller, &ITrelmo::get_BaudRate);
+        ChosenPort = GetLong(Caller, &ITrelmo::get_PortNumber);
+    }
+    ~TfmFind() override { StopSearch(); }
+
+    // Without a pick this gives the caller back the values it had at opening, which may have
+    // changed meanwhile; a dialog closed without a search leaves the caller alone.
+    void Apply() {
+        if (!Searched)
+            return;
+        PutLong(Caller, &ITrelmo::put_BaudRate, ChosenBaudRate);
+        PutLong(Caller, &ITrelmo::put_PortNumber, ChosenPort);
+    }
+
+protected:
+    void OnInit() override {
+        List = Item(IDC_FIND_LIST);
+        ListView_SetExtendedListViewStyle(List, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+        AddColumn(colPort, L"Порт", PortWidth, LVCFMT_LEFT);
+        AddColumn(colSpeed, L"Скорость", SpeedWidth, LVCFMT_CENTER);
+        AddColumn(colName, L"Название", 100, LVCFMT_LEFT);
+        AddHints();
+        std::vector<TSerialPortInfo> ports;
+        TComm::GetSerialPorts(ports);
+        for (const TSerialPortInfo& port : ports)
+            AddRow(Cp1251ToWide(port.Name), port.Number);
+        // A taller caption than the layout's would eat into the list.
+        const int caption = GetSystemMetrics(SM_CYCAPTION) - DesignCaption;
+        SetWindowPos(Handle(), nullptr, 0, 0, MinWidth, MinHeight + (caption > 0 ? caption : 0),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        CenterOnScreen();
+        Layout();
+    }
+
+    bool OnCommand(int id, int code) override {
+        (void)code;
+        switch (id) {
+        case IDC_FIND_START:
+            StartSearch();
+            return true;
+        case IDC_FIND_STOP:
+            StopSearch();
+            return true;
+        case IDC_FIND_CHECK_ALL:
+        case IDC_FIND_CLEAR_ALL:
+            for (int row = 0; row < ListView_GetItemCount(List); ++row)
+                ListView_SetCheckState(List, row, id == IDC_FIND_CHECK_ALL);
+            return true;
+        case IDOK: // Enter: a pick when it comes from the list
+            if (GetFocus() == List)
+                Pick();
+            return true;
+        case IDC_FIND_CLOSE:
+        case IDCANCEL:
+            OnClose();
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    void OnClose() override {
+        StopSearch();
+        Close(IDCANCEL);
+    }
+
+    bool OnNotify(NMHDR* header) override {
+        if (header->idFrom == IDC_FIND_LIST && header->code == NM_DBLCLK) {
+            Pick();
+            return true;
+        }
+        return false;
+    }
+
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override {
+        result = TRUE;
+        switch (message) {
+        case WM_SEARCH_CELL: {
+            const auto* cell = reinterpret_cast<const TCell*>(lParam);
+            ListView_SetItemText(List, static_cast<int>(wParam), cell->Column,
+                                 const_cast<LPWSTR>(cell->Text.c_str()));
+            return true;
+        }
+        case WM_SEARCH_SELECT:
+            ListView_SetItemState(List, static_cast<int>(wParam), LVIS_SELECTED | LVIS_FOCUSED,
+                                  LVIS_SELECTED | LVIS_FOCUSED);
+            ListView_EnsureVisible(List, static_cast<int>(wParam), FALSE);
+            return true;
+        case WM_SEARCH_RECORD:
+            SetRecord(static_cast<int>(wParam), static_cast<std::uint32_t>(lParam));
+            return true;
+        case WM_SEARCH_DONE:
+            // The end of a search that was stopped has been handled by the stop.
+            if (Worker && wParam == Generation)
+                SearchFinished();
+            return true;
+        case WM_SIZE:
+            Layout();
+            return true;
+        case WM_GETMINMAXINFO:
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {MinWidth, MinHeight};
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    void AddColumn(int index, const wchar_t* title, int width, int format) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
+        column.pszText = const_cast<LPWSTR>(title);
+        column.cx = width;
+        column.fmt = format;
+        ListView_InsertColumn(List, index, &column);
+    }
+
+    void AddHints() {
+        HWND tips = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0,
+                                    0, Handle(), nullptr, nullptr, nullptr);
+        const std::pair<int, const wchar_t*> hints[] = {{IDC_FIND_CHECK_ALL, L"Выбрать все"},
+                                                        {IDC_FIND_CLEAR_ALL, L"Сбросить все"}};
+        for (const auto& hint : hints) {
+            TTTOOLINFOW tool{};
+            tool.cbSize = sizeof tool;
+            tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+            tool.hwnd = Handle();
+            tool.uId = reinterpret_cast<UINT_PTR>(Item(hint.first));
+            tool.lpszText = const_cast<LPWSTR>(hint.second);
+            SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        }
+    }
+
+    void AddRow(const std::wstring& name, int port) {
+        LVITEMW row{};
+        row.mask = LVIF_TEXT | LVIF_PARAM;
+        row.iItem = ListView_GetItemCount(List);
+        row.pszText = const_cast<LPWSTR>(name.c_str());
+        row.lParam = static_cast<LPARAM>(TSearchRecord{port, 0, false}.Pack());
+        const int index = ListView_InsertItem(List, &row);
+        ListView_SetCheckState(List, index, TRUE);
+    }
+
+    // Also called by the worker: the list answers on the GUI thread.
+    TSearchRecord Record(int row) const {
+        LVITEMW item{};
+        item.mask = LVIF_PARAM;
+        item.iItem = row;
+        ListView_GetItem(List, &item);
+        return TSearchRecord::Unpack(static_cast<std::uint32_t>(item.lParam));
+    }
+
+    void SetRecord(int row, std::uint32_t packed) {
+        LVITEMW item{};
+        item.mask = LVIF_PARAM;
+        item.iItem = row;
+        item.lParam = static_cast<LPARAM>(packed);
+        ListView_SetItem(List, &item);
+    }
+
+    void Layout() {
+        RECT client{};
+        GetClientRect(Handle(), &client);
+        const int margin = 8, buttonWidth = 100, buttonHeight = 24, gap = 6;
+        const int left = client.right - margin - buttonWidth;
+        MoveWindow(List, margin, margin, left - 2 * margin, client.bottom - 2 * margin, TRUE);
+        int top = margin;
+        for (int id : {IDC_FIND_START, IDC_FIND_STOP, IDC_FIND_CLOSE}) {
+            MoveWindow(Item(id), left, top, buttonWidth, buttonHeight, TRUE);
+            top += buttonHeight + gap;
+        }
+        top += gap;
+        const int half = (buttonWidth - gap) / 2;
+        MoveWindow(Item(IDC_FIND_CHECK_ALL), left, top, half, buttonHeight, TRUE);
+        MoveWindow(Item(IDC_FIND_CLEAR_ALL), left + half + gap, top, half, buttonHeight, TRUE);
+        MoveWindow(Item(IDC_FIND_ANIMATION), left, top + buttonHeight + 2 * gap, buttonWidth, 12,
+                   TRUE);
+        // The name takes what the list's client area leaves, so no horizontal scroll bar.
+        RECT inside{};
+        GetClientRect(List, &inside);
+        const int rest = inside.right - PortWidth - SpeedWidth;
+        ListView_SetColumnWidth(List, colName, rest > 60 ? rest : 60);
+    }
+
+    void StartSearch() {
+        StopSearch();
+        for (int row = 0; row < ListView_GetItemCount(List); ++row) {
+            ListView_SetItemText(List, row, colSpeed, const_cast<LPWSTR>(L""));
+            ListView_SetItemText(List, row, colName, const_cast<LPWSTR>(L""));
+        }
+        // Set before the worker runs: a stop pressed at once must not be lost.
+        StopFlag = false;
+        Searched = true;
+        Worker = new TNotifyThread(SearchBody, this, Handle(), ++Generation);
+        if (!Worker->Started()) {
+            const DWORD error = GetLastError();
+            delete Worker;
+            Worker = nullptr;
+            DriverMessageBox(Handle(), L"Не удалось начать поиск, ошибка " + std::to_wstring(error),
+                             MB_OK | MB_ICONERROR);
+            return;
+        }
+        // The focus leaves the start button before it is disabled, so it never stays on a
+        // disabled control.
+        Enable(IDC_FIND_STOP, true);
+        Focus(IDC_FIND_STOP);
+        Enable(IDC_FIND_START, false);
+        Show(IDC_FIND_ANIMATION, true);
+        SendMessageW(Item(IDC_FIND_ANIMATION), PBM_SETMARQUEE, TRUE, 50);
+    }
+
+    void StopSearch() {
+        if (!Worker)
+            return;
+        Enable(IDC_FIND_STOP, false);
+        StopFlag = true;
+        SearchFinished();
+    }
+
+    void SearchFinished() {
+        Worker->WaitFor();
+        delete Worker;
+        Worker = nullptr;
+        SendMessageW(Item(IDC_FIND_ANIMATION), PBM_SETMARQUEE, FALSE, 0);
+        Show(IDC_FIND_ANIMATION, false);
+        Enable(IDC_FIND_START, true);
+        Focus(IDC_FIND_START);
+        Enable(IDC_FIND_STOP, false);
+    }
+
+    void Pick() {
+        StopSearch();
+        const int row = ListView_GetNextItem(List, -1, LVNI_SELECTED);
+        if (row >= 0) {
+            const TSearchRecord record = Record(row);
+            if (record.Found) {
+                ChosenPort = record.Port;
+                ChosenBaudRate = CodeToBaudRate(record.RateCode);
+            }
+        }
+        Close(IDOK);
+    }
+
+    // ---- the worker's side: it changes the list only through messages sent to the dialog
+
+    static void SearchBody(void* self) {
+        auto* form = static_cast<TfmFind*>(self);
+        if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+            return;
+        try {
+            form->Search();
+        } catch (const std::exception& e) {
+            DriverMessageBox(form->Handle(), Cp1251ToWide(e.what()), MB_OK | MB_ICONERROR);
+        }
+        CoUninitialize();
+    }
+
+    void Cell(int row, int column, const std::wstring& text) {
+        const TCell cell{column, text};
+        SendMessageW(Handle(), WM_SEARCH_CELL, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&cell));
+    }
+
+    void Search() {
+        TSearchObject probe; // a driver object of this thread's own
+        ITrelmo* s = probe.Get();
+        // The rows are read as the search reaches them: a row checked or unchecked meanwhile
+        // counts.
+        const int rows = ListView_GetItemCount(List);
+        for (int row = 0; row < rows && !StopFlag; ++row) {
+            if (!ListView_GetCheckState(List, row))
+                continue;
+            SendMessageW(Handle(), WM_SEARCH_SELECT, static_cast<WPARAM>(row), 0);
+            ProbePort(s, row, Record(row).Port);
+            Call(s, &ITrelmo::ClosePort);
+        }
+    }
+
+    void ProbePort(ITrelmo* s, int row, int port) {
+        PutLong(s, &ITrelmo::put_PortNumber, port);
+        Call(s, &ITrelmo::ClosePort);
+        if (Call(s, &ITrelmo::OpenPort) != 0) {
+            Cell(row, colSpeed, GetString(s, &ITrelmo::get_ResultDescription));
+            return;
+        }
+        Cell(row, colSpeed, L"идет поиск...");
+        Call(s, &ITrelmo::ClosePort);
+        std::wstring name;
+        TSearchRecord record{port, 0, false};
+        for (int code = 2; code <= 8 && !StopFlag; ++code) {
+            record.RateCode = code;
+            PutLong(s, &ITrelmo::put_BaudRate, CodeToBaudRate(code));
+            Cell(row, colSpeed, std::to_wstring(CodeToBaudRate(code)));
+            Cell(row, colName, L"идет поиск...");
+            const LONG result = Call(s, &ITrelmo::Connect);
+            // A board error is an answer too: the board is there.
+            record.Found = result >= 0;
+            if (result == 0) {
+                name = GetString(s, &ITrelmo::get_UDescription);
+                name.erase(name.find_last_not_of(L' ') + 1);
+                break;
+            }
+            name = L"не найдено";
+            Call(s, &ITrelmo::Disconnect);
+        }
+        Cell(row, colName, name);
+        SendMessageW(Handle(), WM_SEARCH_RECORD, static_cast<WPARAM>(row),
+                     static_cast<LPARAM>(record.Pack()));
+    }
+
+    ITrelmo* Caller;
+    HWND List = nullptr;
+    TNotifyThread* Worker = nullptr;
+    std::atomic<bool> StopFlag{false};
+    bool Searched = false;
+    WPARAM Generation = 0;
+    LONG ChosenPort = 0, ChosenBaudRate = 0;
+};
+} // namespace
+
+void ShowSearchDialog(HWND owner, ITrelmo* driver) {
+    TfmFind form(driver);
+    form.ShowModal(owner);
+    form.Apply();
+}

@@ -1,0 +1,108 @@
+#include "fmuLog.h"
+
+#include "untComCall.h"
+#include "untDialog.h"
+#include "untToolsRes.h"
+
+#include <commdlg.h>
+
+namespace {
+const wchar_t DefaultLogFile[] =
+    L"C:\\Program Files\\Норвик\\Драйверы\\Драйвер варнок-платы\\Trelmo.log";
+
+class TfmLog : public TDialog {
+public:
+    explicit TfmLog(ITrelmo* driver) : TDialog(IDD_LOG), Driver(driver) {}
+
+    // The settings shown, read before and applied after the dialog runs.
+    bool LogOn = false, LogCommands = false, LogMethods = false;
+    std::wstring FileName;
+
+    void Load() {
+        LogOn = GetBool(Driver, &ITrelmo::get_LogOn);
+        FileName = GetString(Driver, &ITrelmo::get_ComLogFile);
+        if (FileName.empty())
+            FileName = DefaultLogFile;
+        LogMethods = GetBool(Driver, &ITrelmo::get_LogMethods);
+        LogCommands = GetBool(Driver, &ITrelmo::get_LogCommands);
+    }
+
+    void Apply() {
+        PutBool(Driver, &ITrelmo::put_LogOn, LogOn);
+        PutString(Driver, &ITrelmo::put_ComLogFile, FileName);
+        PutBool(Driver, &ITrelmo::put_LogCommands, LogCommands);
+        PutBool(Driver, &ITrelmo::put_LogMethods, LogMethods);
+    }
+
+protected:
+    void OnInit() override {
+        SetClientSize(327, 178);
+        CenterOnScreen();
+        SetChecked(IDC_LOG_ON, LogOn);
+        SetText(IDC_LOG_FILE, FileName);
+        SetChecked(IDC_LOG_METHODS, LogMethods);
+        SetChecked(IDC_LOG_COMMANDS, LogCommands);
+        EnableDependents();
+    }
+
+    bool OnCommand(int id, int code) override {
+        switch (id) {
+        case IDC_LOG_ON:
+            if (code == BN_CLICKED)
+                EnableDependents();
+            return true;
+        case IDC_LOG_BROWSE:
+            Browse();
+            return true;
+        case IDOK:
+            OnClose();
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // There is no cancel: every way out keeps what the controls show.
+    void OnClose() override {
+        LogOn = Checked(IDC_LOG_ON);
+        FileName = Text(IDC_LOG_FILE);
+        LogCommands = Checked(IDC_LOG_COMMANDS);
+        LogMethods = Checked(IDC_LOG_METHODS);
+        Close(IDOK);
+    }
+
+private:
+    void EnableDependents() {
+        const bool on = Checked(IDC_LOG_ON);
+        for (int id :
+             {IDC_LOG_FILE_LABEL, IDC_LOG_BROWSE, IDC_LOG_FILE, IDC_LOG_METHODS, IDC_LOG_COMMANDS})
+            Enable(id, on);
+    }
+
+    void Browse() {
+        wchar_t file[MAX_PATH] = {};
+        const std::wstring current = Text(IDC_LOG_FILE);
+        lstrcpynW(file, current.empty() ? L"Trelmo.log" : current.c_str(), MAX_PATH);
+        OPENFILENAMEW open{};
+        open.lStructSize = sizeof open;
+        open.hwndOwner = Handle();
+        open.lpstrFilter = L"Файлы лога (*.log)\0*.log\0Все файлы (*.*)\0*.*\0";
+        open.lpstrFile = file;
+        open.nMaxFile = MAX_PATH;
+        open.lpstrInitialDir = L".";
+        open.lpstrDefExt = L"log";
+        open.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+        if (GetOpenFileNameW(&open))
+            SetText(IDC_LOG_FILE, file);
+    }
+
+    ITrelmo* Driver;
+};
+} // namespace
+
+void ShowLogDialog(HWND owner, ITrelmo* driver) {
+    TfmLog form(driver);
+    form.Load();
+    form.ShowModal(owner);
+    form.Apply();
+}

@@ -1,0 +1,313 @@
+#include "fmuProg.h"
+
+#include "untCodePage.h"
+#include "untComCall.h"
+#include "untConst.h"
+#include "untDialog.h"
+#include "untSettingsStore.h"
+#include "untToolsRes.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+const char SoftwareFileValue[] = "SoftwareFileName";
+const std::size_t BlockBytes = 64;
+const DWORD ReconnectLimitMs = 3000;
+const DWORD ReconnectPauseMs = 50;
+const LONG NoLink = -1;
+
+// Blanks and control characters, as users paste them along with a path.
+std::wstring Trimmed(const std::wstring& text) {
+    std::size_t first = 0, last = text.size();
+    while (first < last && text[first] <= L' ')
+        ++first;
+    while (last > first && text[last - 1] <= L' ')
+        --last;
+    return text.substr(first, last - first);
+}
+
+// The whole file, read before the board leaves main mode: a file that cannot be read, or an
+// empty one, must not leave the board in program mode with its firmware erased.
+std::string ReadFirmware(const std::wstring& name) {
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER size{};
+    std::string data;
+    bool read = file != INVALID_HANDLE_VALUE && GetFileSizeEx(file, &size) &&
+                size.QuadPart <= 16 * 1024 * 1024;
+    if (read) {
+        data.resize(static_cast<std::size_t>(size.QuadPart));
+        DWORD got = 0;
+        read = data.empty() ||
+               (ReadFile(file, &data[0], static_cast<DWORD>(data.size()), &got, nullptr) &&
+                got == data.size());
+    }
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    const std::string quoted = " \"" + WideToCp1251(name) + "\"";
+    if (!read)
+        throw std::runtime_error(Ansi("Не удалось прочитать файл прошивки") + quoted);
+    if (data.empty())
+        throw std::runtime_error(Ansi("Пустой файл прошивки") + quoted);
+    return data;
+}
+
+class TfmProg : public TDialog {
+public:
+    explicit TfmProg(ITrelmo* driver) : TDialog(IDD_PROG), Driver(driver) {}
+
+protected:
+    void OnInit() override {
+        SetClientSize(343, 137);
+        CenterOnScreen();
+        TSettingsKey key;
+        if (key.OpenRead(RegKeyParam) && key.ValueExists(SoftwareFileValue))
+            SetText(IDC_PROG_FILE, Cp1251ToWide(key.ReadString(SoftwareFileValue)));
+        Show(IDC_PROG_BAR, false);
+        Enable(IDC_PROG_START, !Trimmed(Text(IDC_PROG_FILE)).empty());
+    }
+
+    bool OnCommand(int id, int code) override {
+        switch (id) {
+        case IDC_PROG_START:
+            Update();
+            return true;
+        case IDC_PROG_BROWSE:
+            Browse();
+            return true;
+        case IDC_PROG_CANCEL:
+            CancelRequested = true;
+            return true;
+        case IDC_PROG_CLOSE:
+        case IDCANCEL: // Esc is the close button, which is disabled while writing
+            if (!Writing) {
+                StoreFileName();
+                Close(IDOK);
+            }
+            return true;
+        case IDC_PROG_FILE:
+            // A name typed by hand is as good as a picked one.
+            if (code == EN_CHANGE && !Writing)
+                Enable(IDC_PROG_START, !Trimmed(Text(IDC_PROG_FILE)).empty());
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // The close box: stops a write at the next block; the file name is not kept.
+    void OnClose() override {
+        CancelRequested = true;
+        if (!Writing)
+            Close(IDCANCEL);
+        else
+            CloseAfterWrite = true;
+    }
+
+    bool OnMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& result) override {
+        if (message != WM_DRAWITEM ||
+            static_cast<int>(reinterpret_cast<DRAWITEMSTRUCT*>(lParam)->CtlID) != IDC_PROG_BAR)
+            return false;
+        DrawGauge(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
+        result = TRUE;
+        return true;
+    }
+
+private:
+    void StoreFileName() {
+        TSettingsKey key;
+        if (key.OpenCreate(RegKeyParam))
+            key.WriteString(SoftwareFileValue, WideToCp1251(Text(IDC_PROG_FILE)));
+    }
+
+    void Browse() {
+        wchar_t file[MAX_PATH] = {};
+        std::wstring folder = L".\\Прошивки";
+        const std::wstring current = Trimmed(Text(IDC_PROG_FILE));
+        if (!current.empty()) {
+            const std::size_t slash = current.find_last_of(L"\\/");
+            folder = slash == std::wstring::npos ? L"." : current.substr(0, slash);
+        }
+        OPENFILENAMEW open{};
+        open.lStructSize = sizeof open;
+        open.hwndOwner = Handle();
+        open.lpstrFilter = L"Файлы прошивок (*.bin)\0*.bin\0Все файлы (*.*)\0*.*\0";
+        open.lpstrFile = file;
+        open.nMaxFile = MAX_PATH;
+        open.lpstrInitialDir = folder.c_str();
+        open.lpstrTitle = L"Открыть файл прошивки";
+        open.lpstrDefExt = L"bin";
+        open.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
+        if (GetOpenFileNameW(&open)) {
+            SetText(IDC_PROG_FILE, file);
+            Enable(IDC_PROG_START, true);
+        }
+    }
+
+    // The gauge shows the blocks written as a bar and as a percentage; the percentage is also
+    // the control's text.
+    void SetProgress(LONG written) {
+        Written = written;
+        const LONG percent = Blocks > 0 ? static_cast<LONG>(LONGLONG{written} * 100 / Blocks) : 0;
+        SetText(IDC_PROG_BAR, std::to_wstring(percent) + L"%");
+        InvalidateRect(Item(IDC_PROG_BAR), nullptr, FALSE);
+        UpdateWindow(Item(IDC_PROG_BAR));
+    }
+
+    void DrawGauge(const DRAWITEMSTRUCT& item) {
+        HDC dc = item.hDC;
+        RECT box = item.rcItem;
+        DrawEdge(dc, &box, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
+        const LONG width = box.right - box.left;
+        const LONG filled =
+            Blocks > 0 ? static_cast<LONG>(LONGLONG{width} * std::min(Written, Blocks) / Blocks)
+                       : 0;
+        const RECT done{box.left, box.top, box.left + filled, box.bottom};
+        const RECT rest{box.left + filled, box.top, box.right, box.bottom};
+        FillRect(dc, &done, GetSysColorBrush(COLOR_HIGHLIGHT));
+        FillRect(dc, &rest, GetSysColorBrush(COLOR_WINDOW));
+        const std::wstring text = Text(IDC_PROG_BAR);
+        const HGDIOBJ font =
+            SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(Handle(), WM_GETFONT, 0, 0)));
+        SetBkMode(dc, TRANSPARENT);
+        // The text changes colour where the bar passes under it.
+        for (const auto& [part, colour] :
+             {std::make_pair(done, COLOR_HIGHLIGHTTEXT), std::make_pair(rest, COLOR_WINDOWTEXT)}) {
+            const int saved = SaveDC(dc);
+            IntersectClipRect(dc, part.left, part.top, part.right, part.bottom);
+            SetTextColor(dc, GetSysColor(colour));
+            RECT area = box;
+            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area,
+                      DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+            RestoreDC(dc, saved);
+        }
+        SelectObject(dc, font);
+    }
+
+    // False after showing the failure: the update is abandoned.
+    bool ResultOk(LONG code) {
+        if (code == 0)
+            return true;
+        const std::wstring text = std::to_wstring(GetLong(Driver, &ITrelmo::get_ResultCode)) +
+                                  L", " + GetString(Driver, &ITrelmo::get_ResultDescription);
+        DriverMessageBox(Handle(), text, MB_OK | MB_ICONERROR);
+        return false;
+    }
+
+    // After a failed block: Yes sends it again, No ends the update.
+    bool RetryBlock() {
+        const std::wstring text =
+            L"(" + std::to_wstring(GetLong(Driver, &ITrelmo::get_ResultCode)) + L") " +
+            GetString(Driver, &ITrelmo::get_ResultDescription) + L"\r\nПродолжить выполнение?";
+        return DriverMessageBox(Handle(), text, MB_YESNO | MB_ICONWARNING) == IDYES;
+    }
+
+    // "Закрыть" goes first and comes back last, so that it alone tells a busy dialog. The
+    // focus moves on before its control is disabled: a dialog left without one looks
+    // inactive and takes no keys.
+    void SetBusy(bool busy) {
+        Writing = busy;
+        if (busy) {
+            Enable(IDC_PROG_CLOSE, false);
+            Focus(IDC_PROG_FILE);
+            Enable(IDC_PROG_START, false);
+            Enable(IDC_PROG_BROWSE, false);
+            return;
+        }
+        Enable(IDC_PROG_START, true);
+        Enable(IDC_PROG_BROWSE, true);
+        Focus(IDC_PROG_START);
+        Enable(IDC_PROG_CANCEL, false);
+        Show(IDC_PROG_BAR, false);
+        Enable(IDC_PROG_CLOSE, true);
+    }
+
+    void Update() {
+        CancelRequested = false;
+        SetBusy(true);
+        std::wstring failure;
+        try {
+            WriteImage(ReadFirmware(Trimmed(Text(IDC_PROG_FILE))));
+        } catch (const std::exception& e) {
+            failure = Cp1251ToWide(e.what());
+        }
+        try {
+            Call(Driver, &ITrelmo::Disconnect);
+        } catch (const std::exception&) {
+        }
+        SetBusy(false);
+        if (!failure.empty())
+            DriverMessageBox(Handle(), failure, MB_OK | MB_ICONERROR);
+        if (CloseAfterWrite)
+            Close(IDCANCEL);
+    }
+
+    void WriteImage(const std::string& image) {
+        if (!ResultOk(Call(Driver, &ITrelmo::EnterProgramMode)))
+            return;
+        Blocks = static_cast<LONG>((image.size() + BlockBytes - 1) / BlockBytes);
+        SetProgress(0);
+        Show(IDC_PROG_BAR, true);
+        Enable(IDC_PROG_CANCEL, true);
+        Focus(IDC_PROG_CANCEL);
+        for (LONG block = 1; block <= Blocks;) {
+            if (CancelRequested)
+                return;
+            // The tail of the last block past the file's end is sent as zero bytes.
+            std::string data =
+                image.substr(static_cast<std::size_t>(block - 1) * BlockBytes, BlockBytes);
+            data.resize(BlockBytes, '\0');
+            PutString(Driver, &ITrelmo::put_DataBlock, Cp1251ToWide(data));
+            PutLong(Driver, &ITrelmo::put_BlockNumber, block);
+            if (Call(Driver, &ITrelmo::WriteProgramBlock) == 0)
+                SetProgress(block++);
+            else if (!RetryBlock())
+                return;
+            ProcessMessages();
+        }
+        if (ResultOk(Call(Driver, &ITrelmo::ExitProgramMode)))
+            RestoreExchange();
+    }
+
+    // The board restarts at 2400 baud: find it there, then give it the driver's own speed
+    // and byte time-out again.
+    void RestoreExchange() {
+        const LONG kept = GetLong(Driver, &ITrelmo::get_BaudRate);
+        try {
+            PutLong(Driver, &ITrelmo::put_BaudRate, 2400);
+            Call(Driver, &ITrelmo::OpenPort);
+            const DWORD start = GetTickCount();
+            while (Call(Driver, &ITrelmo::ReadStatus) == NoLink) {
+                Sleep(ReconnectPauseMs);
+                ProcessMessages();
+                if (GetTickCount() - start > ReconnectLimitMs) {
+                    ResultOk(GetLong(Driver, &ITrelmo::get_ResultCode));
+                    PutLong(Driver, &ITrelmo::put_BaudRate, kept);
+                    return;
+                }
+            }
+            PutLong(Driver, &ITrelmo::put_DeviceTimeout, GetLong(Driver, &ITrelmo::get_Timeout));
+            PutLong(Driver, &ITrelmo::put_DeviceBaudRate, kept);
+            ResultOk(Call(Driver, &ITrelmo::SetExchangeParam));
+        } catch (...) {
+            PutLong(Driver, &ITrelmo::put_BaudRate, kept);
+            throw;
+        }
+        PutLong(Driver, &ITrelmo::put_BaudRate, kept);
+    }
+
+    ITrelmo* Driver;
+    bool CancelRequested = false;
+    bool Writing = false;
+    bool CloseAfterWrite = false;
+    LONG Blocks = 0, Written = 0;
+};
+} // namespace
+
+void ShowFirmwareDialog(HWND owner, ITrelmo* driver) {
+    TfmProg(driver).ShowModal(owner);
+}

@@ -1,0 +1,149 @@
+#include "untDialog.h"
+
+#include "untModule.h"
+
+#include <commctrl.h>
+
+namespace {
+const int ManifestResourceId = 2; // ISOLATIONAWARE_MANIFEST_RESOURCE_ID: a DLL's manifest
+
+// The context made once from the library's own manifest; none when it cannot be made.
+HANDLE LibraryContext() {
+    static HANDLE context = [] {
+        wchar_t path[MAX_PATH];
+        if (!GetModuleFileNameW(ModuleInstance(), path, MAX_PATH))
+            return INVALID_HANDLE_VALUE;
+        ACTCTXW request{};
+        request.cbSize = sizeof request;
+        request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID | ACTCTX_FLAG_HMODULE_VALID;
+        request.lpSource = path;
+        request.lpResourceName = MAKEINTRESOURCEW(ManifestResourceId);
+        request.hModule = ModuleInstance();
+        return CreateActCtxW(&request);
+    }();
+    return context;
+}
+} // namespace
+
+TControlsContext::TControlsContext() {
+    const HANDLE context = LibraryContext();
+    if (context != INVALID_HANDLE_VALUE)
+        Active = ActivateActCtx(context, &Cookie) != FALSE;
+}
+
+TControlsContext::~TControlsContext() {
+    if (Active)
+        DeactivateActCtx(0, Cookie);
+}
+
+TDialog::TDialog(int templateId) : TemplateId(templateId) {}
+TDialog::~TDialog() = default;
+
+INT_PTR TDialog::ShowModal(HWND owner) {
+    TControlsContext controls;
+    static const bool initialised = [] {
+        INITCOMMONCONTROLSEX classes{sizeof classes, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+        return InitCommonControlsEx(&classes) != FALSE;
+    }();
+    (void)initialised;
+    return DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(TemplateId), owner, Procedure,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK TDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        reinterpret_cast<TDialog*>(lParam)->Window = window;
+    }
+    auto* dialog = reinterpret_cast<TDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+    return dialog ? dialog->Dispatch(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR TDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+    INT_PTR result = FALSE;
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInit();
+        return TRUE;
+    case WM_COMMAND:
+        if (OnCommand(LOWORD(wParam), HIWORD(wParam)))
+            return TRUE;
+        if (LOWORD(wParam) == IDCANCEL && !Item(IDCANCEL))
+            OnClose(); // Esc, when no control of the dialog answers it
+        return TRUE;
+    case WM_NOTIFY:
+        return OnNotify(reinterpret_cast<NMHDR*>(lParam));
+    case WM_CLOSE:
+        OnClose();
+        return TRUE;
+    default:
+        return OnMessage(message, wParam, lParam, result) ? result : FALSE;
+    }
+}
+
+std::wstring TDialog::Text(int id) const {
+    const int length = GetWindowTextLengthW(Item(id));
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(Item(id), &text[0], length + 1)));
+    return text;
+}
+
+void TDialog::SetText(int id, const std::wstring& text) {
+    SetWindowTextW(Item(id), text.c_str());
+}
+
+bool TDialog::Checked(int id) const {
+    return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TDialog::SetChecked(int id, bool checked) {
+    SendMessageW(Item(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TDialog::Enable(int id, bool enabled) {
+    EnableWindow(Item(id), enabled);
+}
+
+void TDialog::Show(int id, bool shown) {
+    ShowWindow(Item(id), shown ? SW_SHOW : SW_HIDE);
+}
+
+void TDialog::Focus(int id) {
+    SendMessageW(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
+}
+
+void TDialog::SetClientSize(int width, int height) {
+    RECT box{0, 0, width, height};
+    AdjustWindowRectEx(&box, static_cast<DWORD>(GetWindowLongW(Window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(Window, GWL_EXSTYLE)));
+    SetWindowPos(Window, nullptr, 0, 0, box.right - box.left, box.bottom - box.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TDialog::CenterOnScreen() {
+    RECT box{};
+    GetWindowRect(Window, &box);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int width = box.right - box.left, height = box.bottom - box.top;
+    SetWindowPos(Window, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int DriverMessageBox(HWND owner, const std::wstring& text, UINT flags) {
+    TControlsContext controls;
+    return MessageBoxW(owner, text.c_str(), L"Драйвер варнок-платы", flags);
+}
+
+void ProcessMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}

@@ -1,0 +1,79 @@
+// The small layer every dialog of the library stands on: a modal dialog from a template in
+// the library's resources, with common controls 6 through the library's manifest, a few
+// control helpers and the driver's message box.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class TDialog {
+public:
+    explicit TDialog(int templateId);
+    virtual ~TDialog();
+    TDialog(const TDialog&) = delete;
+    TDialog& operator=(const TDialog&) = delete;
+
+    // Shows the dialog modally, owned by `owner`; the value given to Close.
+    INT_PTR ShowModal(HWND owner);
+    HWND Handle() const { return Window; }
+
+protected:
+    virtual void OnInit() {}
+    // True when handled.
+    virtual bool OnCommand(int id, int code) {
+        (void)id;
+        (void)code;
+        return false;
+    }
+    virtual bool OnNotify(NMHDR* header) {
+        (void)header;
+        return false;
+    }
+    // Any other message; true when handled, with the dialog's result in `result`.
+    virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+        (void)message;
+        (void)wParam;
+        (void)lParam;
+        (void)result;
+        return false;
+    }
+    // The close box and Esc; closes with IDCANCEL unless overridden.
+    virtual void OnClose() { Close(IDCANCEL); }
+
+    void Close(INT_PTR result) { EndDialog(Window, result); }
+    HWND Item(int id) const { return GetDlgItem(Window, id); }
+    std::wstring Text(int id) const;
+    void SetText(int id, const std::wstring& text);
+    bool Checked(int id) const;
+    void SetChecked(int id, bool checked);
+    void Enable(int id, bool enabled);
+    void Show(int id, bool shown);
+    void Focus(int id);
+    void SetClientSize(int width, int height); // pixels
+    void CenterOnScreen();
+
+private:
+    static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+
+    int TemplateId;
+    HWND Window = nullptr;
+};
+
+// A message box with the driver's caption, "Драйвер варнок-платы".
+int DriverMessageBox(HWND owner, const std::wstring& text, UINT flags);
+// Lets the GUI thread handle what is pending, between two steps of a long operation.
+void ProcessMessages();
+// The library's activation context, with common controls 6, active for the object's life.
+class TControlsContext {
+public:
+    TControlsContext();
+    ~TControlsContext();
+    TControlsContext(const TControlsContext&) = delete;
+    TControlsContext& operator=(const TControlsContext&) = delete;
+
+private:
+    ULONG_PTR Cookie = 0;
+    bool Active = false;
+};

@@ -1,0 +1,133 @@
+#include "untTables.h"
+
+#include "untCodePage.h"
+#include "untFiles.h"
+#include "untIniFile.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+// A whole-string decimal integer, as the file's numbers must be; false otherwise.
+bool WholeNumber(const std::string& text, int& value) {
+    if (text.empty() || text.size() > 10)
+        return false;
+    std::size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    if (i == text.size())
+        return false;
+    for (std::size_t j = i; j < text.size(); ++j)
+        if (text[j] < '0' || text[j] > '9')
+            return false;
+    const long long number = std::strtoll(text.c_str(), nullptr, 10);
+    if (number < -2147483647LL - 1 || number > 2147483647LL)
+        return false;
+    value = static_cast<int>(number);
+    return true;
+}
+
+std::string Key(int row, int field) {
+    char key[32];
+    std::snprintf(key, sizeof key, "%.4d.%.4d", row, field);
+    return key;
+}
+} // namespace
+
+TField& TFields::Add(const TFieldInfo& info) {
+    Items.push_back(std::make_unique<TField>(info));
+    return *Items.back();
+}
+
+TField* TFields::FindField(int fieldNumber, int rowNumber) {
+    for (auto& field : Items)
+        if (field->FieldNumber == fieldNumber && field->RowNumber == rowNumber)
+            return field.get();
+    return nullptr;
+}
+
+TTable& TTables::Add(const TTableInfo& info) {
+    Items.push_back(std::make_unique<TTable>(info));
+    return *Items.back();
+}
+
+TTable* TTables::ItemByNumber(int number) {
+    for (auto& table : Items)
+        if (table->Number == number)
+            return table.get();
+    return nullptr;
+}
+
+bool TTables::HasSelected() const {
+    for (const auto& table : Items)
+        if (table->Selected)
+            return true;
+    return false;
+}
+
+int TTables::SelectedCellCount() const {
+    int count = 0;
+    for (const auto& table : Items)
+        if (table->Selected)
+            count += table->RowCount * table->FieldCount;
+    return count;
+}
+
+void TTables::SaveToFile(const std::string& fileName) const {
+    TIniFile ini;
+    for (const auto& table : Items) {
+        if (!table->Selected)
+            continue;
+        const std::string section = std::to_string(table->Number);
+        for (int i = 0; i < table->Fields.Count(); ++i) {
+            const TField& field = table->Fields[i];
+            // Quotes keep a string's outer blanks through the reader's trimming.
+            const std::string value = field.IsString() ? "\"" + field.Value + "\"" : field.Value;
+            ini.Write(section, Key(field.RowNumber, field.FieldNumber), value);
+        }
+    }
+    ini.Save(fileName);
+}
+
+void TTables::LoadFromFile(const std::string& fileName) {
+    std::string text;
+    if (!ReadWholeFile(fileName, text))
+        return;
+    for (auto& table : Items) {
+        table->Fields.Clear();
+        table->Selected = false;
+    }
+    const TIniFile ini = TIniFile::Parse(text);
+    for (const std::string& section : ini.SectionNames()) {
+        int number = 0;
+        if (!WholeNumber(section, number))
+            continue;
+        TTable* table = ItemByNumber(number);
+        for (const std::string& key : ini.KeyNames(section)) {
+            int row = 0, field = 0;
+            if (!table || !WholeNumber(key.substr(0, 4), row) || key.size() < 6 ||
+                !WholeNumber(key.substr(5, 4), field))
+                continue;
+            table->Selected = true;
+            TFieldInfo info;
+            info.TableNumber = number;
+            info.RowNumber = row;
+            info.FieldNumber = field;
+            table->Fields.Add(info).Value = ini.Value(section, key);
+        }
+    }
+}
+
+std::string FieldTypeText(const TField& field) {
+    return Ansi("Тип: ") + (field.IsString() ? Ansi("строка") : Ansi("число"));
+}
+
+std::string FieldRangeText(const TField& field) {
+    if (field.IsString())
+        return "";
+    return Ansi("Диапазон: ") + std::to_string(field.MinValue) + ".." +
+           std::to_string(field.MaxValue);
+}
+
+std::string FieldSizeText(const TField& field) {
+    return (field.IsString() ? Ansi("Максимальная длина: ") : Ansi("Размер, байт: ")) +
+           std::to_string(field.Size);
+}

@@ -1,0 +1,317 @@
+// The answer path under any board: frame reading and checking and every decoder, reached through
+// the driver's operations, with the protocol log on.
+//
+// Input: up to MaxSteps steps, one after the other:
+//   op     1 byte: the operation (low 7 bits, modulo their number); bit 7 set: keep the registers
+//   regs   16 bytes, little-endian: TableNumber (4), FieldNumber (4), RowNumber = BlockNumber =
+//          ToggleTime (2), FieldSize (2, signed), FieldType (1), TestNumber (1, signed),
+//          MemoryType = RelayStatus = ButtonStatus = DeviceTimeout, bit 0 DoorLockOpened (1),
+//          DeviceBaudRate as its speed code (1)
+//   text   length (2), then the text: CommandHex, FieldValue and DataBlock
+// each followed by the far end's reply to every write the operation makes:
+//   length 2 bytes: bits 0-11 the answer's length; bit 15 the write stops half-way; bit 14 a
+//          read that finds no byte left fails; bit 13 the answer is a payload that the board
+//          frames itself (a checksum is more than mutations find by chance)
+//   answer the bytes
+// Input that runs out reads as zeros: no answer, and a time-out.
+#include "untConst.h"
+#include "untDriver.h"
+#include "untFuzzLine.h"
+#include "untFuzzSupport.h"
+#include "untProtocol.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const int MaxSteps = 16;
+
+class TInput {
+public:
+    TInput(const std::uint8_t* data, std::size_t size) : Data(data), Size(size) {}
+    bool Empty() const { return At >= Size; }
+    std::uint32_t Number(int bytes) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value |= static_cast<std::uint32_t>(At < Size ? Data[At++] : 0) << (8 * i);
+        return value;
+    }
+    TBytes Bytes(std::size_t count) {
+        count = std::min(count, Size - std::min(At, Size));
+        TBytes bytes(reinterpret_cast<const char*>(Data + At), count);
+        At += count;
+        return bytes;
+    }
+
+private:
+    const std::uint8_t* Data;
+    std::size_t Size;
+    std::size_t At = 0;
+};
+
+// The board: answers each write from the input, and keeps what crossed the line during the
+// current exchange.
+class TBoard : public TFuzzLine {
+public:
+    explicit TBoard(TInput& input) : Input(input) {}
+
+    TReply Written(const TBytes& data) override {
+        Frames.push_back(data);
+        const std::uint32_t head = Input.Number(2);
+        TReply reply;
+        reply.ShortWrite = head & 0x8000;
+        reply.ReadFails = head & 0x4000;
+        reply.Answer = Input.Bytes(head & 0x0FFF);
+        if (head & 0x2000)
+            reply.Answer = BuildFrame(0, reply.Answer.substr(0, MaxPayloadSize));
+        return reply;
+    }
+    void Delivered(const TBytes& data) override { Received += data; }
+
+    std::vector<TBytes> Frames; // of the whole operation
+    TBytes Received;            // of the current exchange
+
+private:
+    TInput& Input;
+};
+
+bool IsFrame(const TBytes& bytes) {
+    if (bytes.size() < FrameHeaderSize + 1 || static_cast<std::uint8_t>(bytes[0]) != STX)
+        return false;
+    const std::size_t length = static_cast<std::uint8_t>(bytes[3]);
+    return bytes.size() == FrameHeaderSize + length + 1 &&
+           FrameCrc(bytes.substr(1, bytes.size() - 2)) == static_cast<std::uint8_t>(bytes.back());
+}
+
+// Everything a decoder may set, as text: a failed command must leave it as it was.
+std::string Outputs(const TDriver& d) {
+    std::ostringstream s;
+    s.precision(17);
+    s << "SerialNumber " << d.SerialNumber << "\nSoftVersion " << d.SoftVersion << "\nSoftBuild "
+      << d.SoftBuild << "\nSoftDate " << d.SoftDateStr << ' ' << d.SoftDay << ' ' << d.SoftMonth
+      << ' ' << d.SoftYear << ' ' << d.SoftDate << "\nMode " << d.Mode << ' ' << d.ModeDescription
+      << "\nParamFlags " << d.ParamFlags << ' ' << d.ParamFlags2 << "\nFlags " << d.MBPowerState
+      << d.ButtonPowerPressed << d.ButtonResetPressed << d.GetDoorLockOpened() << d.TurnOnDelay
+      << d.TurnOffDelay << d.RelayToggled << d.MBPowerSensor << d.WatchDogEnabled
+      << "\nRelayStatus " << d.RelayStatus << "\nTable " << d.TableName << ' ' << d.RowCount << ' '
+      << d.FieldCount << "\nField " << d.FieldName << ' ' << d.FieldType << ' ' << d.FieldSize
+      << ' ' << d.FieldMinValue << ' ' << d.FieldMaxValue << "\nFieldValue " << d.FieldValue
+      << "\nDump " << d.BlockCount << ' ' << d.BlockNumber << ' ' << d.GetDataBlockHex()
+      << "\nDevice " << d.UMajorType << ' ' << d.UMinorType << ' ' << d.UMajorProtocolVersion << ' '
+      << d.UMinorProtocolVersion << ' ' << d.UModel << ' ' << d.UCodePage << ' ' << d.UDescription
+      << "\nExchange " << d.GetBaudRate() << ' ' << d.GetTimeout();
+    return s.str();
+}
+
+// The driver with every exchange checked on its way.
+class TCheckedDriver : public TDriver {
+public:
+    explicit TCheckedDriver(TBoard& board) : Board(board) {}
+
+    int Exchanges = 0;    // of the current operation
+    std::string Baseline; // the outputs before the last command
+
+protected:
+    TBytes Exchange(const TBytes& payload) override {
+        const int sequence = GetSequenceNumber();
+        Require(sequence >= 0 && sequence <= 254, "sequence number out of 0..254");
+        Baseline = Outputs(*this);
+        ++Exchanges;
+        const std::size_t frames = Board.Frames.size();
+        Board.Received.clear();
+        TBytes answer;
+        try {
+            answer = TDriver::Exchange(payload);
+        } catch (...) {
+            Check(payload, sequence, frames, false);
+            throw;
+        }
+        Check(payload, sequence, frames, true);
+        Require(Board.Received.substr(FrameHeaderSize, answer.size()) == answer,
+                "the answer is not the frame's payload");
+        return answer;
+    }
+
+private:
+    void Check(const TBytes& payload, int sequence, std::size_t framesBefore, bool succeeded) {
+        Require(Board.Frames.size() - framesBefore <= 1, "more than one write in an exchange");
+        if (Board.Frames.size() > framesBefore) {
+            const TBytes& frame = Board.Frames.back();
+            Require(IsFrame(frame) && frame.substr(FrameHeaderSize, payload.size()) == payload &&
+                        static_cast<std::uint8_t>(frame[1]) == sequence && frame[2] == 0,
+                    "a malformed request frame", StrToHex(frame));
+            Require(GetOutput() == StrToHex(frame), "Output is not the frame sent");
+        } else {
+            Require(payload.size() > MaxPayloadSize, "nothing written for a payload that fits");
+        }
+        Require(GetInput() == StrToHex(Board.Received), "Input is not the bytes received",
+                GetInput() + "\n" + StrToHex(Board.Received));
+        Require(succeeded == IsFrame(Board.Received),
+                succeeded ? "an answer accepted that is no frame" : "a valid answer frame refused",
+                StrToHex(Board.Received));
+        Require(GetSequenceNumber() == (succeeded ? (sequence + 1) % 255 : sequence),
+                "the sequence number moved wrongly");
+    }
+
+    TBoard& Board;
+};
+
+using TOperation = int (TDriver::*)();
+
+struct TNamedOperation {
+    const char* Name;
+    TOperation Run;
+};
+
+const TNamedOperation Operations[] = {
+    {"ReadStatus", &TDriver::ReadStatus},
+    {"ReadDeviceMetrics", &TDriver::ReadDeviceMetrics},
+    {"ReadMode", &TDriver::ReadMode},
+    {"ReadExchangeParam", &TDriver::ReadExchangeParam},
+    {"SetExchangeParam", &TDriver::SetExchangeParam},
+    {"RelaySetStatus", &TDriver::RelaySetStatus},
+    {"ReadRelayStatus", &TDriver::ReadRelayStatus},
+    {"ToggleRelayStatus", &TDriver::ToggleRelayStatus},
+    {"EnableWatchDog", &TDriver::EnableWatchDog},
+    {"DisableWatchDog", &TDriver::DisableWatchDog},
+    {"ResetWatchDog", &TDriver::ResetWatchDog},
+    {"ToggleButtonStatus", &TDriver::ToggleButtonStatus},
+    {"MBPowerStateOn", &TDriver::MBPowerStateOn},
+    {"MBPowerStateOff", &TDriver::MBPowerStateOff},
+    {"OpenDoorLock", &TDriver::OpenDoorLock},
+    {"ResetDevice", &TDriver::ResetDevice},
+    {"TestDevice", &TDriver::TestDevice},
+    {"ExecuteCommand", &TDriver::ExecuteCommand},
+    {"ReadTableStruct", &TDriver::ReadTableStruct},
+    {"ReadFieldStructure", &TDriver::ReadFieldStructure},
+    {"ReadTable", &TDriver::ReadTable},
+    {"WriteTable", &TDriver::WriteTable},
+    {"InitTables", &TDriver::InitTables},
+    {"EnterProgramMode", &TDriver::EnterProgramMode},
+    {"WriteProgramBlock", &TDriver::WriteProgramBlock},
+    {"ExitProgramMode", &TDriver::ExitProgramMode},
+    {"ReadDumpSize", &TDriver::ReadDumpSize},
+    {"ReadDump", &TDriver::ReadDump},
+    {"Connect", &TDriver::Connect},
+    {"ClosePort", &TDriver::ClosePort},
+};
+const int OperationCount = sizeof Operations / sizeof Operations[0];
+
+void SetRegisters(TDriver& d, TInput& in, const std::string& text) {
+    d.TableNumber = static_cast<std::int32_t>(in.Number(4));
+    d.FieldNumber = static_cast<std::int32_t>(in.Number(4));
+    const auto word = static_cast<std::uint16_t>(in.Number(2));
+    d.RowNumber = d.BlockNumber = word;
+    d.ToggleTime = word;
+    d.FieldSize = static_cast<std::int16_t>(in.Number(2));
+    d.FieldType = static_cast<int>(in.Number(1));
+    d.TestNumber = static_cast<std::int8_t>(in.Number(1));
+    const auto value = static_cast<int>(in.Number(1));
+    d.MemoryType = d.RelayStatus = d.ButtonStatus = d.DeviceTimeout = value;
+    d.SetDoorLockOpened(value & 1);
+    d.DeviceBaudRate = CodeToBaudRate(static_cast<int>(in.Number(1)));
+    d.CommandHex = d.FieldValue = text;
+    d.SetDataBlock(text);
+}
+
+off_t FileSize(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+bool IsResultCode(int code) {
+    switch (code) {
+    case ecOK:
+    case ecNoLink:
+    case ecBadCrc:
+    case ecBadLength:
+    case ecNoStx:
+    case ecBadAnswerCode:
+    case ecFailure:
+        return true;
+    default:
+        return code >= 1 && code <= 255;
+    }
+}
+
+void RunStep(TCheckedDriver& d, TBoard& board, TInput& in, const std::string& log) {
+    const int op = static_cast<int>(in.Number(1));
+    const TNamedOperation& operation = Operations[(op & 0x7F) % OperationCount];
+    const TBytes regBytes = in.Bytes(16);
+    TInput registers(reinterpret_cast<const std::uint8_t*>(regBytes.data()), regBytes.size());
+    const std::string text = in.Bytes(in.Number(2));
+    if (!(op & 0x80))
+        SetRegisters(d, registers, text);
+
+    d.Exchanges = 0;
+    d.Baseline = Outputs(d);
+    board.Frames.clear();
+    const off_t logBefore = FileSize(log);
+    int result = 0;
+    bool escaped = false;
+    try {
+        result = (d.*operation.Run)();
+    } catch (...) {
+        // Only the value encoding of WriteTable may leave the driver; the automation object's
+        // guard then reports it.
+        Require(operation.Run == &TDriver::WriteTable, "a failure escaped", operation.Name);
+        escaped = true;
+        result = d.HandleException(std::current_exception());
+    }
+
+    const std::string where = std::string(operation.Name) + ": " + std::to_string(result) + " " +
+                              d.GetResultDescription();
+    Require(result == d.GetResultCode(), "the result differs from ResultCode", where);
+    Require(!d.GetResultDescription().empty(), "an empty result text", where);
+    if (escaped) {
+        Require(result == ecRange || result == ecFailure, "an unexpected encoding failure", where);
+        for (const TBytes& frame : board.Frames)
+            Require(static_cast<std::uint8_t>(frame[FrameHeaderSize]) != cmdWriteTable,
+                    "a value that failed its encoding was sent", where);
+    } else if (operation.Run == &TDriver::TestDevice) {
+        const bool outOfRange = d.TestNumber < 0 || d.TestNumber > 8;
+        Require(outOfRange ? result == ecRange : IsResultCode(result),
+                "TestDevice checked its number wrongly", where);
+    } else {
+        Require(IsResultCode(result), "a result code outside the answer path's", where);
+    }
+    if (result != 0 && !escaped)
+        Require(Outputs(d) == d.Baseline, "a failed command changed outputs",
+                where + "\n--- before\n" + d.Baseline + "\n--- after\n" + Outputs(d));
+    if (d.Exchanges > 0)
+        Require(FileSize(log) > logBefore, "a command left no log line", where);
+    // The port stays open after an exchange, whatever came back, except that Connect closes it
+    // again when it fails.
+    if (operation.Run == &TDriver::Connect)
+        Require(d.PortOpened() == (result == 0), "Connect left the port in the wrong state", where);
+    else if (!board.Frames.empty())
+        Require(d.PortOpened(), "an exchange closed the port", where);
+}
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    FuzzHome();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const std::string log = FuzzHome() + "/commands.log";
+    if (truncate(log.c_str(), 0) != 0 && errno != ENOENT)
+        Require(false, "cannot empty the log");
+    TInput in(data, size);
+    TBoard board(in);
+    SetFuzzLine(&board);
+    {
+        TCheckedDriver driver(board);
+        driver.SetComLogFile(log);
+        driver.SetLogOn(true);
+        driver.SetLogCommands(true);
+        for (int step = 0; step < MaxSteps && !in.Empty(); ++step)
+            RunStep(driver, board, in, log);
+    }
+    SetFuzzLine(nullptr);
+    return 0;
+}

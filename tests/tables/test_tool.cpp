@@ -1,0 +1,105 @@
+// trelmo tables as a user runs it: real processes against two virtual boards.
+#include "untCodePage.h"
+#include "untTestBoard.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+using testboard::TBoardProcess;
+
+using testboard::ReadFileText;
+using testboard::TRun;
+
+// The file without the event log's section, which the board keeps moving by itself.
+std::string WithoutEventLog(const std::string& text) {
+    const std::size_t from = text.find("[3]\r\n");
+    if (from == std::string::npos)
+        return text;
+    const std::size_t to = text.find("\r\n[", from);
+    return text.substr(0, from) + (to == std::string::npos ? "" : text.substr(to + 2));
+}
+
+class Tool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char dir[] = "/tmp/trelmo-tables-tool.XXXXXX";
+        Dir = mkdtemp(dir);
+    }
+    void TearDown() override { std::system(("rm -rf " + Dir).c_str()); }
+
+    TRun On(const TBoardProcess& board, std::vector<std::string> args) {
+        args.insert(args.begin(), {"--device", board.Link});
+        return testboard::RunProgram(TRELMO_PROGRAM, args, Dir);
+    }
+
+    std::string Dir;
+};
+
+TEST_F(Tool, SaveAndLoadMakeASecondBoardEqual) {
+    TBoardProcess first, second({"--serial", "4321"});
+    TRun run = On(second, {"tables", "list"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Out, "1\tОбщие параметры\t1\t9\n2\tРеле\t8\t3\n3\tЖурнал событий\t24\t3\n"
+                       "4\tСвязь\t1\t2\n5\tДоступ\t4\t4\n");
+    run = On(second, {"TableNumber=2", "RowNumber=1", "FieldNumber=1", "FieldValue=  Другое  ",
+                      "WriteTable", "TableNumber=5", "RowNumber=4", "FieldNumber=3",
+                      "FieldValue=77", "WriteTable"});
+    ASSERT_EQ(run.Status, 0) << run.Out << run.Err;
+
+    const std::string one = Dir + "/one.txt", two = Dir + "/two.txt";
+    run = On(first, {"tables", "save", one});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Err.find("100% (123/123)"), std::string::npos) << run.Err;
+    ASSERT_EQ(On(second, {"tables", "save", two}).Status, 0);
+    ASSERT_NE(WithoutEventLog(ReadFileText(one)), WithoutEventLog(ReadFileText(two)));
+
+    run = On(second, {"tables", "load", one});
+    ASSERT_EQ(run.Status, 0) << run.Out << run.Err;
+    EXPECT_NE(run.Out.find("2\tРеле\t8\t3\t24 written\n"), std::string::npos) << run.Out;
+    ASSERT_EQ(On(second, {"tables", "save", two}).Status, 0);
+    EXPECT_EQ(WithoutEventLog(ReadFileText(two)), WithoutEventLog(ReadFileText(one)));
+
+    // Chosen tables only, and a whole new file.
+    run = On(second, {"tables", "save", two, "4", "2"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const std::string chosen = ReadFileText(two);
+    EXPECT_EQ(chosen.rfind("[2]\r\n0001.0001=\"" + Ansi("Модем") + "\"\r\n", 0), 0u) << chosen;
+    EXPECT_NE(chosen.find("\r\n[4]\r\n0001.0001="), std::string::npos);
+    EXPECT_EQ(chosen.find("[1]"), std::string::npos);
+}
+
+TEST_F(Tool, FailuresAreRetriedThenStopTheJob) {
+    TBoardProcess board;
+    const std::string file = Dir + "/set.txt";
+    ASSERT_EQ(On(board, {"tables", "save", file, "4"}).Status, 0);
+
+    board.Command("fault error 33 for 1e");
+    TRun run = On(board, {"tables", "load", file});
+    EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
+    EXPECT_NE(run.Out.find("WriteTable: 51 "), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("(table 4, row 1, field 1) (try 1 of 4)"), std::string::npos);
+
+    board.Command("fault error 33 always for 1e");
+    run = On(board, {"tables", "load", "--retries", "1", file});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Out.find("(try 2 of 2)"), std::string::npos) << run.Out;
+    EXPECT_EQ(run.Out.find("try 3"), std::string::npos);
+    EXPECT_NE(run.Err.find("gave up after 2 tries"), std::string::npos) << run.Err;
+    board.Command("clear");
+
+    EXPECT_EQ(On(board, {"tables", "save"}).Status, 2);
+    EXPECT_EQ(On(board, {"tables", "load", file, "2"}).Status, 2);
+    EXPECT_EQ(On(board, {"tables", "copy"}).Status, 2);
+    run = On(board, {"tables", "save", file, "9"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("no table 9"), std::string::npos) << run.Err;
+    EXPECT_EQ(On(board, {"tables", "load", Dir + "/missing.txt"}).Status, 1);
+}
+} // namespace

@@ -1,0 +1,1105 @@
+// The driver's dialogs as a user meets them: the test calls the driver method on its main
+// thread, where the dialog runs modally, while a second thread (the "hand") finds the dialog,
+// reads and sets its controls with window messages, presses its buttons, answers its message
+// boxes and has the screen photographed. The progress window, which no driver method shows
+// yet, is built into this program and driven directly.
+//
+//   test_dialogs [GoogleTest options] [--board <port> <control port>]
+//
+// --board: the firmware tests use the virtual board on COM<port>; its control line
+// (trelmo-board --control-tty) is mapped to COM<control port>, 0 for none. Trelmo.dll is
+// loaded from this program's folder, without registration. "SCREENSHOT <label>" lines wait
+// for one line on standard input.
+#include "TrelmoLib_TLB.h"
+#include "fmuProgr.h"
+#include "untToolsRes.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <oleauto.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+// The progress window takes its template from this program's resources.
+HINSTANCE ModuleInstance() {
+    return GetModuleHandleW(nullptr);
+}
+
+namespace {
+int BoardPort = 0;
+int ControlPort = 0;
+LPFNGETCLASSOBJECT GetClassObject = nullptr;
+std::wstring LibraryPath;
+DWORD MainThread = 0;
+
+const wchar_t DriverCaption[] = L"Драйвер варнок-платы";
+const wchar_t SettingsKey[] = L"Software\\Norvik\\Trelmo\\Trelmo\\Param";
+const wchar_t FileNameValue[] = L"SoftwareFileName";
+const int MessageText = 0xFFFF; // the text of a message box
+const LONG DriverSpeed = 9600;
+const LONG DriverByteTimeout = 150;
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size,
+                        nullptr, nullptr);
+    return result;
+}
+
+double Now() {
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency);
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD ms) {
+    for (const double end = Now() + ms; !done();) {
+        if (Now() > end)
+            return false;
+        Sleep(5);
+    }
+    return true;
+}
+
+// `window` is painted completely first: a dialog that has just come up may still be drawing.
+void Screenshot(const char* label, HWND window = nullptr) {
+    if (window) {
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(100);
+    }
+    std::printf("SCREENSHOT %s\n", label);
+    std::fflush(stdout);
+    char c = 0;
+    DWORD got = 0;
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    while (ReadFile(input, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
+    }
+}
+
+// ---------------------------------------------------------------- windows, from outside
+
+std::wstring Text(HWND window) {
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
+    return text;
+}
+
+void SetText(HWND window, const std::wstring& text) {
+    SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+BOOL CALLBACK MatchId(HWND child, LPARAM param) {
+    auto& search = *reinterpret_cast<std::pair<int, HWND>*>(param);
+    if (GetDlgCtrlID(child) != search.first)
+        return TRUE;
+    search.second = child;
+    return FALSE;
+}
+
+HWND Child(HWND dialog, int id) {
+    std::pair<int, HWND> search{id, nullptr};
+    EnumChildWindows(dialog, MatchId, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
+// A visible dialog of the main thread with this caption.
+HWND FindDialog(const wchar_t* caption) {
+    for (HWND window = nullptr;
+         (window = FindWindowExW(nullptr, window, L"#32770", caption)) != nullptr;)
+        if (GetWindowThreadProcessId(window, nullptr) == MainThread && IsWindowVisible(window))
+            return window;
+    return nullptr;
+}
+
+HWND WaitDialog(const wchar_t* caption, DWORD ms = 10000) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindDialog(caption)) != nullptr; }, ms);
+    if (!found)
+        ADD_FAILURE() << "no dialog \"" << Utf8(caption) << "\" within " << ms << " ms";
+    return found;
+}
+
+// Waits for it; sent, so it returns when the button's handler has.
+void Click(HWND dialog, int id) {
+    HWND button = Child(dialog, id);
+    ASSERT_TRUE(button) << "no control " << id;
+    SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+// For a button whose handler runs long (it only returns when the work is done).
+void Press(HWND dialog, int id) {
+    HWND button = Child(dialog, id);
+    ASSERT_TRUE(button) << "no control " << id;
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+// The close box of the caption.
+void CloseBox(HWND dialog) {
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+bool Checked(HWND dialog, int id) {
+    return SendMessageW(Child(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+bool Enabled(HWND dialog, int id) {
+    return IsWindowEnabled(Child(dialog, id)) != FALSE;
+}
+bool Visible(HWND dialog, int id) {
+    return IsWindowVisible(Child(dialog, id)) != FALSE;
+}
+
+SIZE ClientSize(HWND window) {
+    RECT box{};
+    GetClientRect(window, &box);
+    return {box.right, box.bottom};
+}
+
+void ExpectClientSize(HWND window, LONG width, LONG height) {
+    const SIZE size = ClientSize(window);
+    EXPECT_EQ(width, size.cx);
+    EXPECT_EQ(height, size.cy);
+}
+
+// A message box of the driver: its text, after which `answer` closes it.
+std::wstring AnswerBox(int answer, const char* screenshot = nullptr) {
+    HWND box = WaitDialog(DriverCaption);
+    if (!box)
+        return L"(no message box)";
+    const std::wstring text = Text(Child(box, MessageText));
+    if (screenshot)
+        Screenshot(screenshot, box);
+    Click(box, answer);
+    return text;
+}
+
+// Runs `body` on a second thread while the main thread sits in a driver method's modal
+// dialog. A dialog the body leaves open is a failure and is closed, so that the test fails
+// instead of hanging.
+class THand {
+public:
+    explicit THand(std::function<void()> body)
+        : Thread([this, body] {
+              body();
+              CloseLeftovers();
+          }) {}
+    ~THand() { Thread.join(); }
+
+private:
+    static BOOL CALLBACK CollectDialog(HWND window, LPARAM param) {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (IsWindowVisible(window) && std::wstring(name) == L"#32770")
+            reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+        return TRUE;
+    }
+
+    static std::vector<HWND> OpenDialogs() {
+        std::vector<HWND> dialogs;
+        EnumThreadWindows(MainThread, CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
+        return dialogs;
+    }
+
+    static void CloseLeftovers() {
+        if (WaitUntil([] { return OpenDialogs().empty(); }, 3000))
+            return;
+        for (int round = 0; round < 20 && !OpenDialogs().empty(); ++round) {
+            for (HWND window : OpenDialogs()) {
+                ADD_FAILURE() << "left open: \"" << Utf8(Text(window)) << "\"";
+                // Message boxes answer No or Cancel; the firmware dialog's close box stops a
+                // write.
+                for (int id : {IDNO, IDCANCEL, IDOK})
+                    if (HWND button = Child(window, id)) {
+                        PostMessageW(button, BM_CLICK, 0, 0);
+                        break;
+                    }
+                PostMessageW(window, WM_CLOSE, 0, 0);
+            }
+            Sleep(500);
+        }
+    }
+
+    std::thread Thread;
+};
+
+// A top-level window of the main thread, to own the dialogs.
+class TOwnerWindow {
+public:
+    TOwnerWindow() {
+        static const ATOM registered = [] {
+            WNDCLASSW kind{};
+            kind.lpfnWndProc = DefWindowProcW;
+            kind.hInstance = GetModuleHandleW(nullptr);
+            kind.lpszClassName = L"TestDialogsOwner";
+            kind.hbrBackground = GetSysColorBrush(COLOR_APPWORKSPACE);
+            return RegisterClassW(&kind);
+        }();
+        (void)registered;
+        Window = CreateWindowExW(0, L"TestDialogsOwner", L"Владелец", WS_OVERLAPPEDWINDOW, 20, 20,
+                                 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        ShowWindow(Window, SW_SHOW);
+        SetActiveWindow(Window);
+        Pump();
+    }
+    ~TOwnerWindow() { DestroyWindow(Window); }
+    TOwnerWindow(const TOwnerWindow&) = delete;
+    TOwnerWindow& operator=(const TOwnerWindow&) = delete;
+    HWND Handle() const { return Window; }
+
+    static void Pump() {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+
+private:
+    HWND Window = nullptr;
+};
+
+// ---------------------------------------------------------------- the driver object
+
+template <class T> class TPtr {
+public:
+    TPtr() = default;
+    ~TPtr() { Reset(); }
+    TPtr(const TPtr&) = delete;
+    TPtr& operator=(const TPtr&) = delete;
+    T* operator->() const { return P; }
+    T* Get() const { return P; }
+    void** Put() {
+        Reset();
+        return reinterpret_cast<void**>(&P);
+    }
+    void Reset() {
+        if (P)
+            std::exchange(P, nullptr)->Release();
+    }
+
+private:
+    T* P = nullptr;
+};
+
+std::wstring TakeBstr(BSTR text) {
+    std::wstring result = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+    SysFreeString(text);
+    return result;
+}
+
+class TDriverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TPtr<IClassFactory> factory;
+        ASSERT_EQ(S_OK, GetClassObject(CLSID_Trelmo, IID_IClassFactory, factory.Put()));
+        ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_ITrelmo, Driver.Put()));
+    }
+
+    LONG Get(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(LONG*)) {
+        LONG value = -12345;
+        EXPECT_EQ(S_OK, (Driver.Get()->*get)(&value));
+        return value;
+    }
+    bool GetBool(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(VARIANT_BOOL*)) {
+        VARIANT_BOOL value = VARIANT_FALSE;
+        EXPECT_EQ(S_OK, (Driver.Get()->*get)(&value));
+        return value != VARIANT_FALSE;
+    }
+    std::wstring GetText(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(BSTR*)) {
+        BSTR value = nullptr;
+        EXPECT_EQ(S_OK, (Driver.Get()->*get)(&value));
+        return TakeBstr(value);
+    }
+    void Put(HRESULT (STDMETHODCALLTYPE ITrelmo::*put)(LONG), LONG value) {
+        EXPECT_EQ(S_OK, (Driver.Get()->*put)(value));
+    }
+    void PutBool(HRESULT (STDMETHODCALLTYPE ITrelmo::*put)(VARIANT_BOOL), bool value) {
+        EXPECT_EQ(S_OK, (Driver.Get()->*put)(value ? VARIANT_TRUE : VARIANT_FALSE));
+    }
+    void PutText(HRESULT (STDMETHODCALLTYPE ITrelmo::*put)(BSTR), const std::wstring& value) {
+        BSTR text = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
+        EXPECT_EQ(S_OK, (Driver.Get()->*put)(text));
+        SysFreeString(text);
+    }
+    LONG Call(HRESULT (STDMETHODCALLTYPE ITrelmo::*method)(LONG*)) {
+        LONG code = -12345;
+        EXPECT_EQ(S_OK, (Driver.Get()->*method)(&code));
+        return code;
+    }
+    std::wstring Result() {
+        return std::to_wstring(Get(&ITrelmo::get_ResultCode)) + L", " +
+               GetText(&ITrelmo::get_ResultDescription);
+    }
+
+    // Runs a dialog method while `hand` works the dialog; the method's value.
+    LONG RunDialog(HRESULT (STDMETHODCALLTYPE ITrelmo::*method)(LONG*),
+                   std::function<void()> hand) {
+        LONG code = -12345;
+        {
+            THand worker(std::move(hand));
+            EXPECT_EQ(S_OK, (Driver.Get()->*method)(&code));
+        }
+        return code;
+    }
+
+    TPtr<ITrelmo> Driver;
+};
+
+// ---------------------------------------------------------------- files and settings
+
+std::wstring TempPath(const std::wstring& name) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    return folder + name;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok =
+        bytes.empty() ||
+        (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size());
+    CloseHandle(file);
+    return ok;
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    std::string data;
+    if (file == INVALID_HANDLE_VALUE)
+        return data;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        data.append(buffer, got);
+    CloseHandle(file);
+    return data;
+}
+
+// Every byte value, the zero byte and cp1251's undefined 0x98 among them.
+std::string Image(std::size_t size) {
+    std::string image(size, '\0');
+    std::uint32_t x = static_cast<std::uint32_t>(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        x = x * 1103515245u + 12345u;
+        image[i] = static_cast<char>(x >> 16);
+    }
+    for (std::size_t i = 0; i < size && i < 256; ++i)
+        image[i] = static_cast<char>(i);
+    return image;
+}
+
+std::wstring WriteImage(std::size_t size) {
+    const std::wstring path = TempPath(L"прошивка-" + std::to_wstring(size) + L".bin");
+    EXPECT_TRUE(WriteFileBytes(path, Image(size))) << Utf8(path);
+    return path;
+}
+
+// The stored file name; "(none)" when there is none.
+std::wstring StoredFileName() {
+    wchar_t value[1024];
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, SettingsKey, FileNameValue, RRF_RT_REG_SZ, nullptr, value,
+                     &size) != ERROR_SUCCESS)
+        return L"(none)";
+    return value;
+}
+
+void RestoreFileName(const std::wstring& value) {
+    if (value == L"(none)") {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, SettingsKey, 0, KEY_SET_VALUE, &key) ==
+            ERROR_SUCCESS) {
+            RegDeleteValueW(key, FileNameValue);
+            RegCloseKey(key);
+        }
+        return;
+    }
+    RegSetKeyValueW(HKEY_CURRENT_USER, SettingsKey, FileNameValue, REG_SZ, value.c_str(),
+                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+// ---------------------------------------------------------------- the board's control line
+
+// The virtual board's control commands, through the serial port its control pty is mapped to.
+class TBoardControl {
+public:
+    ~TBoardControl() {
+        if (Port != INVALID_HANDLE_VALUE)
+            CloseHandle(Port);
+    }
+
+    bool Open(int number) {
+        const std::wstring name = L"\\\\.\\COM" + std::to_wstring(number);
+        Port = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+        if (Port == INVALID_HANDLE_VALUE)
+            return false;
+        DCB line{};
+        line.DCBlength = sizeof line;
+        GetCommState(Port, &line);
+        line.BaudRate = CBR_115200;
+        line.ByteSize = 8;
+        line.Parity = NOPARITY;
+        line.StopBits = ONESTOPBIT;
+        line.fBinary = TRUE;
+        line.fOutxCtsFlow = line.fOutxDsrFlow = line.fOutX = line.fInX = FALSE;
+        line.fDtrControl = DTR_CONTROL_DISABLE;
+        line.fRtsControl = RTS_CONTROL_DISABLE;
+        COMMTIMEOUTS timeouts{};
+        timeouts.ReadIntervalTimeout = 20;
+        timeouts.ReadTotalTimeoutConstant = 100;
+        timeouts.WriteTotalTimeoutConstant = 1000;
+        return SetCommState(Port, &line) && SetCommTimeouts(Port, &timeouts) &&
+               PurgeComm(Port, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    }
+
+    // The reply lines, the closing OK, ERR or END line included.
+    std::vector<std::string> Ask(const std::string& command, bool query) {
+        const std::string line = command + "\n";
+        DWORD written = 0;
+        std::vector<std::string> reply;
+        if (!WriteFile(Port, line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
+            return reply;
+        std::string partial;
+        for (const double end = Now() + 3000; Now() < end;) {
+            char buffer[512];
+            DWORD got = 0;
+            if (!ReadFile(Port, buffer, sizeof buffer, &got, nullptr))
+                break;
+            for (DWORD i = 0; i < got; ++i) {
+                if (buffer[i] == '\r')
+                    continue;
+                if (buffer[i] != '\n') {
+                    partial += buffer[i];
+                    continue;
+                }
+                reply.push_back(partial);
+                if ((query ? partial == "END" : partial == "OK") || partial.rfind("ERR", 0) == 0)
+                    return reply;
+                partial.clear();
+            }
+        }
+        reply.push_back("(no reply to " + command + ")");
+        return reply;
+    }
+
+    void Command(const std::string& command) {
+        const std::vector<std::string> reply = Ask(command, false);
+        EXPECT_EQ(std::vector<std::string>{"OK"}, reply) << command;
+    }
+
+    std::map<std::string, std::string> State() {
+        std::map<std::string, std::string> state;
+        for (const std::string& line : Ask("state", true)) {
+            const std::size_t equals = line.find('=');
+            if (equals != std::string::npos)
+                state[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+        EXPECT_FALSE(state.empty()) << "the board's state";
+        return state;
+    }
+
+    int Number(const std::string& name) {
+        std::map<std::string, std::string> state = State();
+        return state.count(name) ? std::atoi(state[name].c_str()) : -1;
+    }
+
+private:
+    HANDLE Port = INVALID_HANDLE_VALUE;
+};
+
+// ================================================================ About box and log settings
+
+class Dialogs : public TDriverTest {};
+
+std::wstring FileVersion(const std::wstring& path) {
+    DWORD ignored = 0;
+    std::vector<BYTE> data(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (data.empty() ||
+        !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+        !VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length))
+        return L"(no version)";
+    return std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." +
+           std::to_wstring(LOWORD(info->dwFileVersionMS)) + L"." +
+           std::to_wstring(HIWORD(info->dwFileVersionLS)) + L"." +
+           std::to_wstring(LOWORD(info->dwFileVersionLS));
+}
+
+// The box belongs to the active window, shows the library's own file version and leaves the
+// driver's result and log as they were.
+TEST_F(Dialogs, AboutBox) {
+    const std::wstring version = GetText(&ITrelmo::get_Version);
+    EXPECT_EQ(FileVersion(LibraryPath), version);
+    const std::wstring log = TempPath(L"about-dlg.log");
+    DeleteFileW(log.c_str());
+    PutText(&ITrelmo::put_ComLogFile, log);
+    PutBool(&ITrelmo::put_LogMethods, true);
+    PutBool(&ITrelmo::put_LogOn, true);
+    // A result that is not 0: a port that does not exist.
+    Put(&ITrelmo::put_PortNumber, 40);
+    EXPECT_NE(0, Call(&ITrelmo::OpenPort));
+    const std::wstring result = Result();
+
+    TOwnerWindow owner;
+    {
+        THand hand([&] {
+            HWND box = WaitDialog(L"О драйвере");
+            if (!box)
+                return;
+            EXPECT_EQ(owner.Handle(), GetWindow(box, GW_OWNER));
+            ExpectClientSize(box, 335, 232);
+            EXPECT_EQ(0, GetWindowLongW(box, GWL_STYLE) & WS_SYSMENU) << "caption buttons";
+            EXPECT_EQ(DriverCaption, Text(Child(box, IDC_ABOUT_NAME)));
+            HWND versions = Child(box, IDC_ABOUT_VERSIONS);
+            EXPECT_EQ(1, SendMessageW(versions, LB_GETCOUNT, 0, 0));
+            wchar_t line[128] = {};
+            SendMessageW(versions, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line));
+            EXPECT_EQ(L"Версия драйвера: " + version, std::wstring(line));
+            Screenshot("about", box);
+            Click(box, IDOK);
+        });
+        EXPECT_EQ(S_OK, Driver->AboutBox());
+    }
+    EXPECT_EQ(result, Result());
+    // The log dialog writes its method line; the About box none.
+    EXPECT_EQ(0, RunDialog(&ITrelmo::ShowLogDlg, [] {
+                  if (HWND dialog = WaitDialog(L"Лог"))
+                      Click(dialog, IDOK);
+              }));
+    const std::string written = ReadFileBytes(log);
+    EXPECT_NE(std::string::npos, written.find("ShowLogDlg")) << written;
+    EXPECT_EQ(std::string::npos, written.find("AboutBox")) << written;
+    PutBool(&ITrelmo::put_LogOn, false);
+    DeleteFileW(log.c_str());
+}
+
+const wchar_t DefaultLogFile[] =
+    L"C:\\Program Files\\Норвик\\Драйверы\\Драйвер варнок-платы\\Trelmo.log";
+const int LogDependents[] = {IDC_LOG_FILE_LABEL, IDC_LOG_FILE, IDC_LOG_BROWSE, IDC_LOG_COMMANDS,
+                             IDC_LOG_METHODS};
+
+// An empty log file name shows and stores the default one; "Вести лог" greys out what depends
+// on it, and what is greyed out is applied all the same.
+TEST_F(Dialogs, LogDefaultNameAndGreying) {
+    PutText(&ITrelmo::put_ComLogFile, L"");
+    PutBool(&ITrelmo::put_LogOn, false);
+    PutBool(&ITrelmo::put_LogCommands, false);
+    PutBool(&ITrelmo::put_LogMethods, true);
+    EXPECT_EQ(0, RunDialog(&ITrelmo::ShowLogDlg, [] {
+                  HWND dialog = WaitDialog(L"Лог");
+                  if (!dialog)
+                      return;
+                  ExpectClientSize(dialog, 327, 178);
+                  EXPECT_EQ(DefaultLogFile, Text(Child(dialog, IDC_LOG_FILE)));
+                  EXPECT_EQ(L"Вести лог", Text(Child(dialog, IDC_LOG_ON)));
+                  EXPECT_EQ(L"Записывать команды", Text(Child(dialog, IDC_LOG_COMMANDS)));
+                  EXPECT_EQ(L"Записывать методы", Text(Child(dialog, IDC_LOG_METHODS)));
+                  EXPECT_FALSE(Checked(dialog, IDC_LOG_ON));
+                  EXPECT_FALSE(Checked(dialog, IDC_LOG_COMMANDS));
+                  EXPECT_TRUE(Checked(dialog, IDC_LOG_METHODS));
+                  for (int id : LogDependents)
+                      EXPECT_FALSE(Enabled(dialog, id)) << "control " << id << " with the log off";
+
+                  Click(dialog, IDC_LOG_ON);
+                  for (int id : LogDependents)
+                      EXPECT_TRUE(Enabled(dialog, id)) << "control " << id << " with the log on";
+                  Click(dialog, IDC_LOG_COMMANDS);
+                  Screenshot("log", dialog);
+                  Click(dialog, IDC_LOG_ON);
+                  for (int id : LogDependents)
+                      EXPECT_FALSE(Enabled(dialog, id)) << "control " << id << " greyed again";
+                  Screenshot("log-off", dialog);
+                  Click(dialog, IDOK);
+              }));
+    EXPECT_FALSE(GetBool(&ITrelmo::get_LogOn));
+    EXPECT_EQ(DefaultLogFile, GetText(&ITrelmo::get_ComLogFile));
+    EXPECT_TRUE(GetBool(&ITrelmo::get_LogCommands));
+    EXPECT_TRUE(GetBool(&ITrelmo::get_LogMethods));
+}
+
+// The close box applies the settings as OK does; the dialog belongs to ParentWnd.
+TEST_F(Dialogs, LogCloseBoxAppliesToo) {
+    TOwnerWindow owner;
+    Put(&ITrelmo::put_ParentWnd, static_cast<LONG>(reinterpret_cast<LONG_PTR>(owner.Handle())));
+    const std::wstring before = TempPath(L"первый.log"), after = TempPath(L"второй.log");
+    PutText(&ITrelmo::put_ComLogFile, before);
+    PutBool(&ITrelmo::put_LogOn, true);
+    PutBool(&ITrelmo::put_LogCommands, true);
+    PutBool(&ITrelmo::put_LogMethods, false);
+    EXPECT_EQ(0, RunDialog(&ITrelmo::ShowLogDlg, [&] {
+                  HWND dialog = WaitDialog(L"Лог");
+                  if (!dialog)
+                      return;
+                  EXPECT_EQ(owner.Handle(), GetWindow(dialog, GW_OWNER));
+                  EXPECT_NE(0, GetWindowLongW(dialog, GWL_STYLE) & WS_SYSMENU) << "close box";
+                  EXPECT_EQ(before, Text(Child(dialog, IDC_LOG_FILE)));
+                  EXPECT_TRUE(Checked(dialog, IDC_LOG_ON));
+                  for (int id : LogDependents)
+                      EXPECT_TRUE(Enabled(dialog, id)) << "control " << id;
+                  SetText(Child(dialog, IDC_LOG_FILE), after);
+                  Click(dialog, IDC_LOG_COMMANDS);
+                  Click(dialog, IDC_LOG_METHODS);
+                  CloseBox(dialog);
+                  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5000));
+              }));
+    EXPECT_TRUE(GetBool(&ITrelmo::get_LogOn));
+    EXPECT_EQ(after, GetText(&ITrelmo::get_ComLogFile));
+    EXPECT_FALSE(GetBool(&ITrelmo::get_LogCommands));
+    EXPECT_TRUE(GetBool(&ITrelmo::get_LogMethods));
+    PutBool(&ITrelmo::put_LogOn, false);
+    DeleteFileW(before.c_str());
+    DeleteFileW(after.c_str());
+}
+
+// ================================================================ progress window
+
+void ExpectBar(HWND progress, int position, int maximum) {
+    HWND bar = GetDlgItem(progress, IDC_PROGRESS_BAR);
+    EXPECT_EQ(position, SendMessageW(bar, PBM_GETPOS, 0, 0));
+    EXPECT_EQ(maximum, SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
+}
+
+// Modal in effect while it shows, restarted in place, capped at its maximum, and the window
+// that was active before is active again afterwards.
+TEST(Progress, StartStepStopBreak) {
+    TOwnerWindow owner, other;
+    SetActiveWindow(owner.Handle());
+    {
+        TfmProgress progress;
+        HWND window = progress.Handle();
+        ASSERT_TRUE(window);
+        EXPECT_FALSE(IsWindowVisible(window));
+        EXPECT_EQ(owner.Handle(), GetActiveWindow()) << "the hidden window took the activation";
+        progress.Start(L"Чтение таблицы", 3);
+        EXPECT_TRUE(IsWindowVisible(window));
+        EXPECT_EQ(L"Прогресс операции", Text(window));
+        EXPECT_EQ(L"Отмена", Text(GetDlgItem(window, IDCANCEL)));
+        EXPECT_EQ(L"Чтение таблицы", Text(GetDlgItem(window, IDC_PROGRESS_TEXT)));
+        ExpectClientSize(window, 233, 111);
+        EXPECT_EQ(0, GetWindowLongW(window, GWL_STYLE) & WS_SYSMENU) << "caption buttons";
+        EXPECT_EQ(owner.Handle(), GetWindow(window, GW_OWNER));
+        EXPECT_EQ(window, GetActiveWindow());
+        EXPECT_FALSE(IsWindowEnabled(owner.Handle()));
+        EXPECT_FALSE(IsWindowEnabled(other.Handle()));
+        ExpectBar(window, 0, 3);
+        for (int i = 0; i < 5; ++i)
+            progress.Step();
+        ExpectBar(window, 3, 3);
+
+        progress.Start(L"Запись таблицы", 10);
+        progress.Step();
+        ExpectBar(window, 1, 10);
+        EXPECT_EQ(L"Запись таблицы", Text(GetDlgItem(window, IDC_PROGRESS_TEXT)));
+        TOwnerWindow::Pump();
+        Screenshot("progress");
+        EXPECT_FALSE(progress.BreakRequested());
+        SendMessageW(GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
+        EXPECT_TRUE(progress.BreakRequested());
+        progress.Start(L"Запись таблицы", 10);
+        EXPECT_FALSE(progress.BreakRequested());
+
+        progress.Stop();
+        EXPECT_FALSE(IsWindowVisible(window));
+        EXPECT_TRUE(IsWindowEnabled(owner.Handle()));
+        EXPECT_TRUE(IsWindowEnabled(other.Handle()));
+        EXPECT_EQ(owner.Handle(), GetActiveWindow());
+
+        // Destroyed while it shows, it gives the other windows back.
+        progress.Start(L"Чтение таблицы", 3);
+        EXPECT_FALSE(IsWindowEnabled(owner.Handle()));
+    }
+    EXPECT_TRUE(IsWindowEnabled(owner.Handle()));
+    EXPECT_TRUE(IsWindowEnabled(other.Handle()));
+}
+
+// ================================================================ firmware update
+
+// The dialog's controls after a write, whatever its outcome: idle again.
+void ExpectIdle(HWND dialog) {
+    EXPECT_TRUE(Enabled(dialog, IDC_PROG_START));
+    EXPECT_TRUE(Enabled(dialog, IDC_PROG_CLOSE));
+    EXPECT_TRUE(Enabled(dialog, IDC_PROG_BROWSE));
+    EXPECT_FALSE(Enabled(dialog, IDC_PROG_CANCEL));
+    EXPECT_FALSE(Visible(dialog, IDC_PROG_BAR));
+}
+
+bool Writing(HWND dialog) {
+    return !Enabled(dialog, IDC_PROG_CLOSE);
+}
+
+// Starts the write of `file`; with `wait`, returns once it has begun.
+void StartWrite(HWND dialog, const std::wstring& file, bool wait = true) {
+    SetText(Child(dialog, IDC_PROG_FILE), file);
+    EXPECT_TRUE(Enabled(dialog, IDC_PROG_START)) << "a typed file name enables the button";
+    Press(dialog, IDC_PROG_START);
+    if (wait) {
+        EXPECT_TRUE(WaitUntil([&] { return Writing(dialog); }, 5000)) << "no write started";
+    }
+}
+
+// No message box: what one says is a failure.
+void ExpectNoBox() {
+    if (HWND box = FindDialog(DriverCaption)) {
+        ADD_FAILURE() << "message box: " << Utf8(Text(Child(box, MessageText)));
+        Click(box, IDOK);
+    }
+}
+
+int Percent(HWND dialog) {
+    return std::atoi(Utf8(Text(Child(dialog, IDC_PROG_BAR))).c_str());
+}
+
+class Firmware : public TDriverTest {
+protected:
+    void SetUp() override {
+        TDriverTest::SetUp();
+        ASSERT_GT(BoardPort, 0) << "--board <port> <control port> is missing";
+        Put(&ITrelmo::put_PortNumber, BoardPort);
+        Put(&ITrelmo::put_Timeout, DriverByteTimeout);
+        // What the 3 s rule is measured against: a silent board costs 1 s per status request.
+        Put(&ITrelmo::put_CommandTimeout, 1000);
+        if (ControlPort > 0) {
+            ASSERT_TRUE(Board.Open(ControlPort)) << "control port COM" << ControlPort;
+            BringBoardBack();
+        }
+        Put(&ITrelmo::put_BaudRate, ControlPort > 0 ? DriverSpeed : 2400);
+        // Stale exchange settings that the dialog must replace with the driver's own.
+        Put(&ITrelmo::put_DeviceBaudRate, 4800);
+        Put(&ITrelmo::put_DeviceTimeout, 40);
+    }
+
+    // Main mode at the driver's speed and byte time-out, whatever an earlier test left.
+    void BringBoardBack() {
+        Board.Command("clear");
+        if (Board.Number("mode") == 1) {
+            Put(&ITrelmo::put_BaudRate, Board.Number("baud"));
+            Call(&ITrelmo::Disconnect);
+            EXPECT_EQ(0, Call(&ITrelmo::ExitProgramMode));
+        }
+        WaitUntil([&] { return Board.Number("restarting") == 0; }, 5000);
+        if (Board.Number("baud") != DriverSpeed ||
+            Board.Number("byte_timeout") != DriverByteTimeout) {
+            Put(&ITrelmo::put_BaudRate, Board.Number("baud"));
+            Call(&ITrelmo::Disconnect);
+            Put(&ITrelmo::put_DeviceBaudRate, DriverSpeed);
+            Put(&ITrelmo::put_DeviceTimeout, DriverByteTimeout);
+            EXPECT_EQ(0, Call(&ITrelmo::SetExchangeParam)) << Utf8(Result());
+        }
+        Call(&ITrelmo::Disconnect);
+        ASSERT_EQ(0, Board.Number("mode"));
+        ASSERT_EQ(DriverSpeed, Board.Number("baud"));
+    }
+
+    // Main mode at the driver's speed, as the driver itself sees it, and the board's own view.
+    void ExpectBoardBack() {
+        EXPECT_EQ(DriverSpeed, Get(&ITrelmo::get_BaudRate));
+        EXPECT_EQ(0, Call(&ITrelmo::ReadStatus)) << Utf8(Result());
+        EXPECT_EQ(0, Call(&ITrelmo::ReadMode)) << Utf8(Result());
+        EXPECT_EQ(0, Get(&ITrelmo::get_Mode));
+        std::map<std::string, std::string> state = Board.State();
+        EXPECT_EQ("0", state["mode"]);
+        EXPECT_EQ(std::to_string(DriverSpeed), state["baud"]);
+        EXPECT_EQ(std::to_string(DriverByteTimeout), state["byte_timeout"]);
+    }
+
+    // Program memory holds `image` in whole blocks, the tail of the last one zero, and the
+    // block after it is still erased.
+    void ExpectProgramMemory(const std::string& image) {
+        const std::size_t blocks = (image.size() + 63) / 64;
+        std::string expected = image;
+        expected.resize(blocks * 64, '\0');
+        expected.append(64, '\xFF');
+        Put(&ITrelmo::put_MemoryType, 0x31);
+        ASSERT_EQ(0, Call(&ITrelmo::ReadDumpSize)) << Utf8(Result());
+        ASSERT_GT(Get(&ITrelmo::get_BlockCount), static_cast<LONG>(blocks));
+        std::string memory;
+        for (std::size_t block = 0; block <= blocks; ++block) {
+            Put(&ITrelmo::put_BlockNumber, static_cast<LONG>(block));
+            ASSERT_EQ(0, Call(&ITrelmo::ReadDump)) << "block " << block << ": " << Utf8(Result());
+            VARIANT data;
+            VariantInit(&data);
+            ASSERT_EQ(S_OK, Driver->get_DataBlockSafeArray(&data));
+            void* bytes = nullptr;
+            if (V_VT(&data) == (VT_ARRAY | VT_UI1) &&
+                SUCCEEDED(SafeArrayAccessData(V_ARRAY(&data), &bytes))) {
+                memory.append(static_cast<const char*>(bytes),
+                              V_ARRAY(&data)->rgsabound[0].cElements);
+                SafeArrayUnaccessData(V_ARRAY(&data));
+            }
+            VariantClear(&data);
+        }
+        ASSERT_EQ(expected.size(), memory.size());
+        const auto differ = std::mismatch(expected.begin(), expected.end(), memory.begin());
+        EXPECT_TRUE(differ.first == expected.end())
+            << "program memory differs at byte " << (differ.first - expected.begin());
+    }
+
+    TBoardControl Board;
+};
+
+// Two images, one with a short last block and one of 64 KB: each is written, the board comes
+// back in main mode at the driver's speed, and "Закрыть" keeps the file name for next time.
+TEST_F(Firmware, WritesImageAndBringsBoardBack) {
+    RestoreFileName(L"(none)");
+    std::wstring previous;
+    for (std::size_t size : {std::size_t{129}, std::size_t{65536}}) {
+        SCOPED_TRACE(size);
+        const std::wstring file = WriteImage(size);
+        const bool big = size > 1024;
+        EXPECT_EQ(0, RunDialog(&ITrelmo::UpdateSoftware, [&] {
+                      HWND dialog = WaitDialog(L"Обновление ПО");
+                      if (!dialog)
+                          return;
+                      if (!big) {
+                          ExpectClientSize(dialog, 343, 137);
+                          EXPECT_EQ(L"Файл:", Text(Child(dialog, IDC_PROG_FILE_LABEL)));
+                          EXPECT_EQ(L"&Записать", Text(Child(dialog, IDC_PROG_START)));
+                          EXPECT_EQ(L"&Отмена", Text(Child(dialog, IDC_PROG_CANCEL)));
+                          EXPECT_EQ(L"Закр&ыть", Text(Child(dialog, IDC_PROG_CLOSE)));
+                          // No stored name: nothing to write yet.
+                          EXPECT_EQ(L"", Text(Child(dialog, IDC_PROG_FILE)));
+                          EXPECT_FALSE(Enabled(dialog, IDC_PROG_START));
+                          EXPECT_FALSE(Enabled(dialog, IDC_PROG_CANCEL));
+                          EXPECT_FALSE(Visible(dialog, IDC_PROG_BAR));
+                      } else {
+                          EXPECT_EQ(previous, Text(Child(dialog, IDC_PROG_FILE)));
+                      }
+                      StartWrite(dialog, file);
+                      if (big) {
+                          EXPECT_TRUE(WaitUntil([&] { return Percent(dialog) >= 20; }, 30000));
+                          EXPECT_TRUE(Visible(dialog, IDC_PROG_BAR));
+                          EXPECT_TRUE(Enabled(dialog, IDC_PROG_CANCEL));
+                          EXPECT_FALSE(Enabled(dialog, IDC_PROG_START));
+                          Screenshot("firmware-writing", dialog);
+                      }
+                      EXPECT_TRUE(WaitUntil(
+                          [&] { return !Writing(dialog) || FindDialog(DriverCaption) != nullptr; },
+                          60000));
+                      ExpectNoBox();
+                      EXPECT_TRUE(WaitUntil([&] { return !Writing(dialog); }, 5000));
+                      ExpectIdle(dialog);
+                      EXPECT_EQ(L"100%", Text(Child(dialog, IDC_PROG_BAR)));
+                      if (big)
+                          Screenshot("firmware-done", dialog);
+                      Click(dialog, IDC_PROG_CLOSE);
+                  }));
+        EXPECT_EQ(file, StoredFileName());
+        EXPECT_EQ(static_cast<int>((size + 63) / 64), Board.Number("program_blocks_written"));
+        ExpectBoardBack();
+        ExpectProgramMemory(Image(size));
+        previous = file;
+    }
+}
+
+// "Отмена" stops the write between two blocks: the board stays in program mode, the port is
+// closed, and the close box does not keep the file name.
+TEST_F(Firmware, CancelHalfWay) {
+    const std::wstring stored = StoredFileName();
+    const std::wstring file = WriteImage(16384);
+    const int blocks = 256;
+    Board.Command("fault delay 20 always for c1");
+    int shown = -1;
+    EXPECT_EQ(0, RunDialog(&ITrelmo::UpdateSoftware, [&] {
+                  HWND dialog = WaitDialog(L"Обновление ПО");
+                  if (!dialog)
+                      return;
+                  StartWrite(dialog, file);
+                  EXPECT_TRUE(WaitUntil([&] { return Percent(dialog) >= 10; }, 10000));
+                  Click(dialog, IDC_PROG_CANCEL);
+                  EXPECT_TRUE(WaitUntil([&] { return !Writing(dialog); }, 5000));
+                  ExpectNoBox();
+                  ExpectIdle(dialog);
+                  shown = Percent(dialog);
+                  CloseBox(dialog);
+                  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5000));
+              }));
+    Board.Command("clear");
+    EXPECT_EQ(stored, StoredFileName());
+    const int written = Board.Number("program_blocks_written");
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, blocks / 2);
+    EXPECT_EQ(written * 100 / blocks, shown) << "blocks written after the gauge stopped";
+    EXPECT_EQ(1, Board.Number("mode"));
+    // A port left open would still talk at the old speed; a closed one opens at the new.
+    Put(&ITrelmo::put_BaudRate, 2400);
+    EXPECT_EQ(-1, Call(&ITrelmo::ReadMode)) << "the port was still open";
+    Put(&ITrelmo::put_BaudRate, DriverSpeed);
+    Call(&ITrelmo::Disconnect);
+    EXPECT_EQ(0, Call(&ITrelmo::ReadMode)) << Utf8(Result());
+    EXPECT_EQ(1, Get(&ITrelmo::get_Mode));
+}
+
+// A block the board refuses asks whether to go on: Yes sends the same block again, No leaves
+// the board in program mode.
+TEST_F(Firmware, FailedBlockAsksWhetherToGoOn) {
+    const std::wstring file = WriteImage(129);
+    Board.Command("fault error 33 for c1");
+    EXPECT_EQ(0, RunDialog(&ITrelmo::UpdateSoftware, [&] {
+                  HWND dialog = WaitDialog(L"Обновление ПО");
+                  if (!dialog)
+                      return;
+                  StartWrite(dialog, file);
+                  HWND box = WaitDialog(DriverCaption);
+                  if (!box)
+                      return;
+                  const std::wstring text = Text(Child(box, MessageText));
+                  EXPECT_EQ(0u, text.rfind(L"(51) ", 0)) << Utf8(text);
+                  const std::wstring question = L"\r\nПродолжить выполнение?";
+                  EXPECT_TRUE(
+                      text.size() > question.size() &&
+                      text.compare(text.size() - question.size(), question.size(), question) == 0)
+                      << Utf8(text);
+                  EXPECT_TRUE(Child(box, IDYES) && Child(box, IDNO));
+                  Screenshot("firmware-retry", box);
+                  Click(box, IDYES);
+                  EXPECT_TRUE(WaitUntil([&] { return !Writing(dialog); }, 30000));
+                  ExpectNoBox();
+                  Click(dialog, IDC_PROG_CLOSE);
+              }));
+    EXPECT_EQ(3, Board.Number("program_blocks_written"));
+    ExpectBoardBack();
+    ExpectProgramMemory(Image(129));
+
+    Board.Command("fault error 33 always for c1");
+    EXPECT_EQ(0, RunDialog(&ITrelmo::UpdateSoftware, [&] {
+                  HWND dialog = WaitDialog(L"Обновление ПО");
+                  if (!dialog)
+                      return;
+                  EXPECT_EQ(file, Text(Child(dialog, IDC_PROG_FILE)));
+                  Press(dialog, IDC_PROG_START);
+                  const std::wstring text = AnswerBox(IDNO);
+                  EXPECT_EQ(0u, text.rfind(L"(51) ", 0)) << Utf8(text);
+                  EXPECT_TRUE(WaitUntil([&] { return !Writing(dialog); }, 5000));
+                  ExpectNoBox();
+                  ExpectIdle(dialog);
+                  Click(dialog, IDC_PROG_CLOSE);
+              }));
+    Board.Command("clear");
+    EXPECT_EQ(1, Board.Number("mode"));
+    EXPECT_EQ(0, Board.Number("program_blocks_written"));
+}
+
+// A file that cannot be read, or an empty one, is refused before the board is touched.
+TEST_F(Firmware, UnreadableFileNeverEntersProgramMode) {
+    const int restarts = Board.Number("restarts");
+    const std::wstring missing = TempPath(L"нет-такой-прошивки.bin");
+    DeleteFileW(missing.c_str());
+    const std::wstring empty = TempPath(L"пустая-прошивка.bin");
+    ASSERT_TRUE(WriteFileBytes(empty, ""));
+    EXPECT_EQ(0, RunDialog(&ITrelmo::UpdateSoftware, [&] {
+                  HWND dialog = WaitDialog(L"Обновление ПО");
+                  if (!dialog)
+                      return;
+                  StartWrite(dialog, missing, false);
+                  std::wstring text = AnswerBox(IDOK, "firmware-badfile");
+                  EXPECT_NE(std::wstring::npos, text.find(L"Не удалось прочитать файл прошивки"))
+                      << Utf8(text);
+                  EXPECT_NE(std::wstring::npos, text.find(missing)) << Utf8(text);
+                  EXPECT_TRUE(WaitUntil([&] { return !Writing(dialog); }, 5000));
+                  ExpectIdle(dialog);
+
+                  StartWrite(dialog, empty, false);
+                  text = AnswerBox(IDOK);
+                  EXPECT_NE(std::wstring::npos, text.find(L"Пустой файл прошивки")) << Utf8(text);
+                  EXPECT_TRUE(WaitUntil([&] { return !Writing(dialog); }, 5000));
+                  ExpectIdle(dialog);
+                  CloseBox(dialog);
+              }));
+    EXPECT_EQ(0, Call(&ITrelmo::ReadMode)) << Utf8(Result());
+    EXPECT_EQ(0, Get(&ITrelmo::get_Mode));
+    EXPECT_EQ(restarts, Board.Number("restarts"));
+    DeleteFileW(empty.c_str());
+}
+
+// A board that stays silent after leaving program mode (started with a long --restart-ms)
+// ends the update with "Нет связи" once 3 s have passed.
+class FirmwareSilentBoard : public Firmware {};
+
+TEST_F(FirmwareSilentBoard, NoLinkAfterThreeSeconds) {
+    const std::wstring file = WriteImage(129);
+    double started = 0, failed = 0;
+    std::wstring text;
+    EXPECT_EQ(0, RunDialog(&ITrelmo::UpdateSoftware, [&] {
+                  HWND dialog = WaitDialog(L"Обновление ПО");
+                  if (!dialog)
+                      return;
+                  StartWrite(dialog, file);
+                  started = Now();
+                  HWND box = WaitDialog(DriverCaption, 15000);
+                  if (!box)
+                      return;
+                  failed = Now();
+                  text = Text(Child(box, MessageText));
+                  Screenshot("firmware-nolink", box);
+                  Click(box, IDOK);
+                  EXPECT_TRUE(WaitUntil([&] { return !Writing(dialog); }, 5000));
+                  ExpectIdle(dialog);
+                  CloseBox(dialog);
+              }));
+    EXPECT_EQ(L"-1, Нет связи", text);
+    // Three blocks take a few milliseconds; the board would answer after 6 s.
+    EXPECT_GE(failed - started, 2950.0);
+    EXPECT_LT(failed - started, 5500.0);
+    EXPECT_EQ(2400, Get(&ITrelmo::get_BaudRate));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i + 2 < argc; ++i)
+        if (std::string(argv[i]) == "--board") {
+            BoardPort = std::atoi(argv[i + 1]);
+            ControlPort = std::atoi(argv[i + 2]);
+        }
+    wchar_t path[MAX_PATH];
+    const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    LibraryPath = self.substr(0, self.find_last_of(L'\\') + 1) + L"Trelmo.dll";
+    HMODULE library = LoadLibraryW(LibraryPath.c_str());
+    if (library)
+        GetClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(
+            reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
+    if (!GetClassObject) {
+        std::printf("cannot load Trelmo.dll or its DllGetClassObject (error %lu)\n",
+                    GetLastError());
+        return 3;
+    }
+    MainThread = GetCurrentThreadId();
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&classes);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // The tests keep file names in the user's settings; the user's own comes back.
+    const std::wstring stored = StoredFileName();
+    const int result = RUN_ALL_TESTS();
+    RestoreFileName(stored);
+    CoUninitialize();
+    return result;
+}

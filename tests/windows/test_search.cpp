@@ -1,0 +1,398 @@
+// The device search dialog as a user works it: the test opens it with the driver object's
+// ShowSearchDlg on the main thread, where it is modal, while a second thread drives the real
+// controls with window messages and reads the list back.
+//
+//   test_search [GoogleTest options] <board port> [<busy port> <busy port's link>]
+//
+// The library is loaded from the program's folder. Under Wine a second open of a port does not
+// fail, so the busy port is made by pointing its link (the Unix path the prefix maps it to) at a
+// file nobody may write: the open is refused with access denied, as for a port another program
+// holds. Before picking the found board it prints "SCREENSHOT found" and waits for a line.
+#include "TrelmoLib_TLB.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+int BoardPort = 0, BusyPort = 0;
+std::wstring BusyLink;
+LPFNGETCLASSOBJECT GetClassObject = nullptr;
+const wchar_t Caption[] = L"Поиск оборудования";
+const wchar_t Searching[] = L"идет поиск...";
+const wchar_t NotFound[] = L"не найдено";
+
+ITrelmo* CreateDriver() {
+    IClassFactory* factory = nullptr;
+    ITrelmo* driver = nullptr;
+    if (SUCCEEDED(
+            GetClassObject(CLSID_Trelmo, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
+        factory->CreateInstance(nullptr, IID_ITrelmo, reinterpret_cast<void**>(&driver));
+        factory->Release();
+    }
+    return driver;
+}
+
+LONG Get(ITrelmo* driver, HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(LONG*)) {
+    LONG value = -1;
+    EXPECT_EQ(S_OK, (driver->*get)(&value));
+    return value;
+}
+
+void SetPortAndSpeed(ITrelmo* driver, LONG port, LONG speed) {
+    EXPECT_EQ(S_OK, driver->put_PortNumber(port));
+    EXPECT_EQ(S_OK, driver->put_BaudRate(speed));
+}
+
+// The search object loads the saved settings: short time-outs keep a silent speed cheap.
+void SaveTimeouts(LONG timeout, LONG commandTimeout) {
+    ITrelmo* driver = CreateDriver();
+    ASSERT_TRUE(driver);
+    LONG result = -1;
+    driver->put_Timeout(timeout);
+    driver->put_CommandTimeout(commandTimeout);
+    driver->SaveRegParams(&result);
+    EXPECT_EQ(0, result);
+    driver->Release();
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD ms) {
+    for (const DWORD start = GetTickCount(); !done(); Sleep(5))
+        if (GetTickCount() - start > ms)
+            return false;
+    return true;
+}
+
+// A Unix program, as Wine starts one: there is no process handle, so callers wait for the effect.
+void RunUnix(const std::wstring& program, const std::wstring& arguments) {
+    std::wstring line = program + L" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW((L"Z:" + program).c_str(), &line[0], nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &startup, &process));
+}
+
+DWORD OpenError(int port) {
+    const std::wstring name = L"\\\\.\\COM" + std::to_wstring(port);
+    HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    const DWORD error = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    return error;
+}
+
+// The dialog as the second thread sees it.
+struct TDialogView {
+    HWND Window = nullptr, List = nullptr, Start = nullptr, Stop = nullptr, Close = nullptr;
+    HWND CheckAll = nullptr, ClearAll = nullptr;
+
+    std::wstring Cell(int row, int column) const {
+        wchar_t text[256] = L"";
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = 256;
+        SendMessageW(List, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+        return text;
+    }
+    int Rows() const { return static_cast<int>(SendMessageW(List, LVM_GETITEMCOUNT, 0, 0)); }
+    int Row(int port) const {
+        for (int row = 0; row < Rows(); ++row)
+            if (Cell(row, 0) == L"COM" + std::to_wstring(port))
+                return row;
+        return -1;
+    }
+    UINT State(int row, UINT mask) const {
+        return static_cast<UINT>(SendMessageW(List, LVM_GETITEMSTATE, row, mask));
+    }
+    bool Checked(int row) const { return State(row, LVIS_STATEIMAGEMASK) == 2u << 12; }
+    void SetState(int row, UINT state, UINT mask) const {
+        LVITEMW item{};
+        item.state = state;
+        item.stateMask = mask;
+        SendMessageW(List, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    }
+    void Check(int row) const { SetState(row, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK); }
+    void Click(HWND button) const { SendMessageW(button, BM_CLICK, 0, 0); }
+    // Clears every check, then checks the rows of these ports only.
+    void CheckOnly(std::initializer_list<int> ports) const {
+        Click(ClearAll);
+        for (int port : ports)
+            Check(Row(port));
+    }
+    bool Idle() const { return IsWindowEnabled(Start) && !IsWindowEnabled(Stop); }
+    // Starts a search and waits for its end; each change of the row's speed column on the way.
+    std::vector<std::wstring> Search(int row) const {
+        std::vector<std::wstring> speeds;
+        Click(Start);
+        EXPECT_FALSE(IsWindowEnabled(Start));
+        EXPECT_TRUE(IsWindowEnabled(Stop));
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                const std::wstring speed = Cell(row, 1);
+                if (speed != Searching && !speed.empty() &&
+                    (speeds.empty() || speeds.back() != speed))
+                    speeds.push_back(speed);
+                return Idle();
+            },
+            20000))
+            << "the search did not end";
+        return speeds;
+    }
+    void DoubleClick(int row) const {
+        NMITEMACTIVATE note{};
+        note.hdr.hwndFrom = List;
+        note.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(List));
+        note.hdr.code = NM_DBLCLK;
+        note.iItem = row;
+        SendMessageW(Window, WM_NOTIFY, note.hdr.idFrom, reinterpret_cast<LPARAM>(&note));
+    }
+};
+
+BOOL CALLBACK FindCaption(HWND window, LPARAM param) {
+    wchar_t text[64] = L"";
+    GetWindowTextW(window, text, 64);
+    if (IsWindowVisible(window) && std::wstring(text) == Caption) {
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The two glyph buttons are known by their hints only.
+BOOL CALLBACK FindHints(HWND window, LPARAM param) {
+    auto& dialog = *reinterpret_cast<TDialogView*>(param);
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    if (GetWindow(window, GW_OWNER) != dialog.Window || lstrcmpiW(name, TOOLTIPS_CLASSW) != 0)
+        return TRUE;
+    wchar_t text[80];
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.lpszText = text;
+    for (int i = 0; SendMessageW(window, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&tool)); ++i) {
+        const HWND button = reinterpret_cast<HWND>(tool.uId);
+        if (std::wstring(text) == L"Выбрать все")
+            dialog.CheckAll = button;
+        else if (std::wstring(text) == L"Сбросить все")
+            dialog.ClearAll = button;
+    }
+    return TRUE;
+}
+
+// Opens the search dialog of `caller` here, where it is modal, and works it with `user` on a
+// second thread; the method's result. Whatever `user` leaves open is closed.
+LONG RunDialog(ITrelmo* caller, const std::function<void(const TDialogView&)>& user) {
+    const DWORD gui = GetCurrentThreadId();
+    std::atomic<bool> returned{false};
+    std::thread second([&] {
+        TDialogView dialog;
+        const auto found = [&] {
+            EnumThreadWindows(gui, FindCaption, reinterpret_cast<LPARAM>(&dialog.Window));
+            return returned || dialog.Window;
+        };
+        if (!WaitUntil(found, 10000) || !dialog.Window) {
+            ADD_FAILURE() << "the dialog did not show";
+            return;
+        }
+        dialog.List = FindWindowExW(dialog.Window, nullptr, WC_LISTVIEWW, nullptr);
+        dialog.Start = FindWindowExW(dialog.Window, nullptr, L"Button", L"Начать поиск");
+        dialog.Stop = FindWindowExW(dialog.Window, nullptr, L"Button", L"Прервать");
+        dialog.Close = FindWindowExW(dialog.Window, nullptr, L"Button", L"Закрыть");
+        EnumThreadWindows(gui, FindHints, reinterpret_cast<LPARAM>(&dialog));
+        if (dialog.List && dialog.Start && dialog.Stop && dialog.Close && dialog.CheckAll &&
+            dialog.ClearAll)
+            user(dialog);
+        else
+            ADD_FAILURE() << "a control is missing";
+        if (IsWindow(dialog.Window))
+            PostMessageW(dialog.Window, WM_CLOSE, 0, 0);
+    });
+    LONG result = -12345;
+    EXPECT_EQ(S_OK, caller->ShowSearchDlg(&result));
+    returned = true;
+    second.join();
+    return result;
+}
+
+void Screenshot(const char* label) {
+    std::printf("SCREENSHOT %s\n", label);
+    std::fflush(stdout);
+    char c = 0;
+    DWORD got = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &c, 1, &got, nullptr) && got == 1 &&
+           c != '\n') {
+    }
+}
+
+class Search : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Caller = CreateDriver();
+        ASSERT_TRUE(Caller);
+        SetPortAndSpeed(Caller, 3, 4800);
+    }
+    void TearDown() override {
+        if (Caller)
+            Caller->Release();
+    }
+    void ExpectCaller(LONG port, LONG speed) {
+        EXPECT_EQ(port, Get(Caller, &ITrelmo::get_PortNumber));
+        EXPECT_EQ(speed, Get(Caller, &ITrelmo::get_BaudRate));
+    }
+    ITrelmo* Caller = nullptr;
+};
+using SearchAt9600 = Search; // a board at 9600 baud and a busy port
+using SearchSilent = Search; // a board that never answers
+
+// ---------------------------------------------------------------- a board at 9600 baud
+
+TEST_F(SearchAt9600, FindsTheBoardAfterTheSlowerSpeedsAndThePickGoesToTheCaller) {
+    ASSERT_GT(BusyPort, 0) << "needs the busy port and its link";
+    SaveTimeouts(20, 150);
+    RunUnix(L"/bin/ln", L"-sfn /proc/sys/kernel/osrelease " + BusyLink);
+    ASSERT_TRUE(WaitUntil([] { return OpenError(BusyPort) == ERROR_ACCESS_DENIED; }, 5000))
+        << "COM" << BusyPort << " does not refuse its open: error " << OpenError(BusyPort);
+
+    const LONG result = RunDialog(Caller, [](const TDialogView& d) {
+        EXPECT_FALSE(IsWindowEnabled(d.Stop));
+        const int board = d.Row(BoardPort), busy = d.Row(BusyPort);
+        ASSERT_GE(board, 0);
+        ASSERT_GE(busy, 0);
+        for (int row = 0; row < d.Rows(); ++row) {
+            EXPECT_TRUE(d.Checked(row)) << row;
+            EXPECT_EQ(L"", d.Cell(row, 1) + d.Cell(row, 2)) << row;
+        }
+
+        d.CheckOnly({BoardPort, BusyPort});
+        const std::vector<std::wstring> speeds = d.Search(board);
+        EXPECT_EQ((std::vector<std::wstring>{L"2400", L"4800", L"9600"}), speeds);
+        EXPECT_EQ(L"9600", d.Cell(board, 1));
+        EXPECT_EQ(L"Варнок-плата ВП-1", d.Cell(board, 2));
+        EXPECT_EQ(L"Порт занят другим приложением", d.Cell(busy, 1));
+        EXPECT_EQ(L"", d.Cell(busy, 2));
+
+        // A new search clears every row and passes over the unchecked ones.
+        d.CheckOnly({BoardPort});
+        d.Search(board);
+        for (int row = 0; row < d.Rows(); ++row)
+            if (row != board) {
+                EXPECT_EQ(L"", d.Cell(row, 1) + d.Cell(row, 2)) << row;
+            }
+        EXPECT_EQ(L"Варнок-плата ВП-1", d.Cell(board, 2));
+        Screenshot("found");
+
+        d.Click(d.ClearAll); // a pick does not depend on the check marks
+        d.SetState(board, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        d.DoubleClick(board);
+    });
+    EXPECT_EQ(0, result);
+    ExpectCaller(BoardPort, 9600);
+    RunUnix(L"/bin/rm", L"-f " + BusyLink);
+}
+
+// ---------------------------------------------------------------- a board that never answers
+
+TEST_F(SearchSilent, CloseWithoutASearchSetsNothing) {
+    const LONG result = RunDialog(Caller, [&](const TDialogView& d) {
+        RECT box{};
+        GetWindowRect(d.Window, &box);
+        EXPECT_EQ(455, box.right - box.left);
+        EXPECT_GE(box.bottom - box.top, 216);
+        SetWindowPos(d.Window, nullptr, 0, 0, 200, 100, SWP_NOMOVE | SWP_NOZORDER);
+        GetWindowRect(d.Window, &box);
+        EXPECT_EQ(455, box.right - box.left) << "narrower than the minimum";
+        EXPECT_EQ(216, box.bottom - box.top) << "lower than the minimum";
+        SetPortAndSpeed(Caller, 2, 19200);
+        d.Click(d.Close);
+    });
+    EXPECT_EQ(0, result);
+    ExpectCaller(2, 19200);
+}
+
+TEST_F(SearchSilent, CloseAfterASearchThatFoundNothingRestoresTheCaller) {
+    SaveTimeouts(20, 100);
+    const LONG result = RunDialog(Caller, [&](const TDialogView& d) {
+        const int board = d.Row(BoardPort);
+        ASSERT_GE(board, 0);
+        d.CheckOnly({BoardPort});
+        const std::vector<std::wstring> speeds = d.Search(board);
+        EXPECT_EQ((std::vector<std::wstring>{L"2400", L"4800", L"9600", L"19200", L"38400",
+                                             L"57600", L"115200"}),
+                  speeds);
+        EXPECT_EQ(NotFound, d.Cell(board, 2));
+        SetPortAndSpeed(Caller, 2, 19200);
+        d.Click(d.Close);
+    });
+    EXPECT_EQ(0, result);
+    ExpectCaller(3, 4800);
+}
+
+TEST_F(SearchSilent, StopKeepsTheLastSpeedTriedAndANotFoundRowCannotBePicked) {
+    SaveTimeouts(20, 700);
+    const LONG result = RunDialog(Caller, [&](const TDialogView& d) {
+        const int board = d.Row(BoardPort);
+        ASSERT_GE(board, 0);
+        d.CheckOnly({BoardPort});
+        d.Click(d.Start);
+        ASSERT_TRUE(WaitUntil([&] { return d.Cell(board, 1) == L"4800"; }, 5000));
+        EXPECT_EQ(Searching, d.Cell(board, 2));
+        d.Click(d.Stop); // returns when the worker has ended
+        EXPECT_TRUE(d.Idle());
+        Sleep(800); // the next speed would have begun by now
+        EXPECT_EQ(L"4800", d.Cell(board, 1));
+        EXPECT_EQ(NotFound, d.Cell(board, 2));
+
+        EXPECT_EQ(LVIS_SELECTED, d.State(board, LVIS_SELECTED)) << "searched row";
+        SetPortAndSpeed(Caller, 2, 19200);
+        SendMessageW(d.Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(d.List), TRUE);
+        PostMessageW(d.List, WM_KEYDOWN, VK_RETURN, 0); // Enter picks
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(d.Window); }, 5000));
+    });
+    EXPECT_EQ(0, result);
+    ExpectCaller(3, 4800);
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc != 2 && argc != 4) {
+        std::printf("usage: test_search [GoogleTest options] <board port> [<busy port> <link>]\n");
+        return 2;
+    }
+    BoardPort = std::atoi(argv[1]);
+    if (argc == 4) {
+        BusyPort = std::atoi(argv[2]);
+        BusyLink.assign(argv[3], argv[3] + std::strlen(argv[3]));
+    }
+    wchar_t path[MAX_PATH];
+    std::wstring library(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    library = library.substr(0, library.find_last_of(L'\\') + 1) + L"Trelmo.dll";
+    if (HMODULE module = LoadLibraryW(library.c_str()))
+        GetClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(
+            reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    if (!GetClassObject) {
+        std::printf("cannot load Trelmo.dll (error %lu)\n", GetLastError());
+        return 3;
+    }
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // The tests save their own time-outs; the user's come back at the end.
+    ITrelmo* saved = CreateDriver();
+    LONG ignored = 0;
+    const int result = RUN_ALL_TESTS();
+    saved->SaveRegParams(&ignored);
+    saved->Release();
+    CoUninitialize();
+    return result;
+}
