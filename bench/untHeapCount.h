@@ -6,7 +6,7 @@
 #include <cstdint>
 
 struct THeapCount {
-    std::int64_t LiveBytes = 0;   // usable size of the blocks not yet freed
+    std::int64_t LiveBytes = 0; // usable size of the blocks not yet freed
     std::int64_t LiveBlocks = 0;
     std::int64_t Allocations = 0; // every operator new so far
     std::int64_t AllocatedBytes = 0;

@@ -39,7 +39,6 @@ public:
     double RawRate() const;
     double DriverRate() const;
     double Ratio() const;
-    std::size_t Slices() const { return RawRates.size(); }
 
 private:
     // The slices' figures, or the partial slice's when no slice is full.

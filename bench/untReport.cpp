@@ -13,8 +13,8 @@ void PrintHeading(const std::string& title) {
 
 void PrintRatio(const std::string& work, double rawPerSecond, double measuredPerSecond,
                 double ratio, const char* measured) {
-    std::printf("%-9s raw %8.0f/s %7.1f us   %-6s %8.0f/s %7.1f us   ratio %.3f%s\n",
-                work.c_str(), rawPerSecond, rawPerSecond > 0 ? 1e6 / rawPerSecond : 0, measured,
+    std::printf("%-9s raw %8.0f/s %7.1f us   %-6s %8.0f/s %7.1f us   ratio %.3f%s\n", work.c_str(),
+                rawPerSecond, rawPerSecond > 0 ? 1e6 / rawPerSecond : 0, measured,
                 measuredPerSecond, measuredPerSecond > 0 ? 1e6 / measuredPerSecond : 0, ratio,
                 ratio < RatioTarget ? "  BELOW 0.9" : "");
     std::fflush(stdout);
@@ -26,7 +26,9 @@ void PrintNoLink(int commandTimeoutMs, const std::vector<double>& samplesMs) {
     std::printf("no-link   CommandTimeout %d ms, %zu samples: median %.1f ms, max %.1f ms, "
                 "limit %.0f ms: %s\n",
                 commandTimeoutMs, samplesMs.size(), Median(samplesMs), worst, limit,
-                samplesMs.empty() ? "NOT MEASURED" : worst <= limit ? "within" : "OVER");
+                samplesMs.empty() ? "NOT MEASURED"
+                : worst <= limit  ? "within"
+                                  : "OVER");
     std::fflush(stdout);
 }
 

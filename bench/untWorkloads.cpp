@@ -97,22 +97,6 @@ std::size_t StatusDriver(TDriver& driver) {
     return 1;
 }
 
-std::size_t FirmwareRaw(TRawPort& port, const TBytes& image) {
-    std::uint8_t answer[MaxFrameSize];
-    const std::uint8_t enter[] = {cmdEnterProgramMode};
-    RawCheck(RawCommand(port, enter, sizeof enter, answer), "EnterProgramMode");
-    std::uint8_t block[3 + BlockSize] = {cmdWriteProgramBlock};
-    for (std::size_t n = 1; n <= image.size() / BlockSize; ++n) {
-        block[1] = static_cast<std::uint8_t>(n);
-        block[2] = static_cast<std::uint8_t>(n >> 8);
-        std::copy_n(image.data() + (n - 1) * BlockSize, BlockSize, block + 3);
-        RawCheck(RawCommand(port, block, sizeof block, answer), "WriteProgramBlock");
-    }
-    const std::uint8_t exit[] = {cmdExitProgramMode};
-    RawCheck(RawCommand(port, exit, sizeof exit, answer), "ExitProgramMode");
-    return image.size() / BlockSize + 2;
-}
-
 std::size_t FirmwareDriver(TDriver& driver, const TBytes& image) {
     Check(driver.EnterProgramMode(), "EnterProgramMode");
     TBytes block;
@@ -183,16 +167,16 @@ std::size_t TablesRaw(TRawPort& port) {
         const int rows = data[40] | data[41] << 8;
         const int fields = data[42];
         for (int field = 0; field < fields; ++field) {
-            const std::uint8_t fieldStruct[] = {cmdReadFieldStruct, static_cast<std::uint8_t>(table),
+            const std::uint8_t fieldStruct[] = {cmdReadFieldStruct,
+                                                static_cast<std::uint8_t>(table),
                                                 static_cast<std::uint8_t>(field)};
             RawCheck(RawCommand(port, fieldStruct, sizeof fieldStruct, answer),
                      "ReadFieldStructure");
             ++exchanges;
             for (int row = 0; row < rows; ++row) {
-                const std::uint8_t read[] = {cmdReadTable, static_cast<std::uint8_t>(table),
-                                             static_cast<std::uint8_t>(row),
-                                             static_cast<std::uint8_t>(row >> 8),
-                                             static_cast<std::uint8_t>(field)};
+                const std::uint8_t read[] = {
+                    cmdReadTable, static_cast<std::uint8_t>(table), static_cast<std::uint8_t>(row),
+                    static_cast<std::uint8_t>(row >> 8), static_cast<std::uint8_t>(field)};
                 RawCheck(RawCommand(port, read, sizeof read, answer), "ReadTable");
                 ++exchanges;
             }

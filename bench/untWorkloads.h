@@ -26,7 +26,6 @@ std::size_t StatusRaw(TRawPort& port);
 std::size_t StatusDriver(TDriver& driver);
 // Program mode, every block of the image, back to the main mode. The board must restart
 // at once (trelmo-board --restart-ms 0), or the next round finds it deaf.
-std::size_t FirmwareRaw(TRawPort& port, const TBytes& image);
 std::size_t FirmwareDriver(TDriver& driver, const TBytes& image);
 // One round of the firmware benchmark. A whole image per side and turn would last so long
 // that a load coming and going on the machine falls on one side only; here both write the

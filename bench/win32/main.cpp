@@ -82,8 +82,8 @@ std::unique_ptr<TDriver> MakeDriver(int port) {
 std::unique_ptr<TDriver> OpenDriver(int port) {
     auto driver = MakeDriver(port);
     if (driver->OpenPort() != 0)
-        throw std::runtime_error("the driver cannot open COM" + std::to_string(port) +
-                                 ": result " + std::to_string(driver->GetResultCode()));
+        throw std::runtime_error("the driver cannot open COM" + std::to_string(port) + ": result " +
+                                 std::to_string(driver->GetResultCode()));
     return driver;
 }
 
