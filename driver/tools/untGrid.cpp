@@ -398,14 +398,23 @@ void TGrid::OnScroll(int bar, int request) {
 
 // ---------------------------------------------------------------- the edit box
 
+// Its own style: while the dialog is still hidden, IsWindowVisible says no for every child.
+bool TGrid::EditorShown() const {
+    return (GetWindowLongW(Editor, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
 void TGrid::PlaceEditor() {
     RECT box{};
     const bool shown = !NoEditor && CellRect(CurrentColumn, CurrentRow, box);
     if (shown) {
-        SetWindowPos(Editor, nullptr, box.left + TextMargin, box.top + 1,
-                     box.right - box.left - TextMargin, box.bottom - box.top - 1,
+        // The edited text stands where the cell's own text is drawn, centred in the row.
+        const int lineHeight = std::min(TextHeight(L"A"), static_cast<int>(box.bottom - box.top));
+        SendMessageW(Editor, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
+        SetWindowPos(Editor, nullptr, box.left + TextMargin,
+                     box.top + (box.bottom - box.top - lineHeight) / 2,
+                     box.right - box.left - 2 * TextMargin, lineHeight,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    } else if (IsWindowVisible(Editor)) {
+    } else if (EditorShown()) {
         const bool focused = GetFocus() == Editor;
         ShowWindow(Editor, SW_HIDE);
         if (focused)
@@ -560,7 +569,7 @@ LRESULT TGrid::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         return code;
     }
     case WM_SETFOCUS:
-        if (!NoEditor && IsWindowVisible(Editor))
+        if (!NoEditor && EditorShown())
             SetFocus(Editor);
         InvalidateRect(Window, nullptr, FALSE);
         return 0;

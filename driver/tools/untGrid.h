@@ -102,6 +102,7 @@ private:
     void UpdateScrollBars();
     void OnScroll(int bar, int request);
     void PlaceEditor();
+    bool EditorShown() const;
     void LoadEditor();
     void ContextMenu(LPARAM lParam);
     std::size_t Index(int column, int row) const {

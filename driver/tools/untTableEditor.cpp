@@ -8,7 +8,9 @@
 #include <exception>
 
 namespace {
-const int StatusParts[] = {100, 250, 300}; // right edges: type, range, size
+// Right edges of type (100 px), range (150 px) and size, which takes the rest as the last
+// panel of a status bar does.
+const int StatusParts[] = {100, 250, -1};
 const int MinLastColumn = 40;
 } // namespace
 
@@ -142,7 +144,10 @@ bool TTableEditor::GridSelectCell(int column, int row) {
         const TField* field = FieldAt(leftColumn, leftRow);
         if (!field || WideToCp1251(Grid->Cell(leftColumn, leftRow)) == field->Value)
             return true;
-        return WriteCell(leftColumn, leftRow);
+        if (WriteCell(leftColumn, leftRow))
+            return true;
+        ShowFieldStatus(leftColumn, leftRow); // the cursor stays: so does its description
+        return false;
     });
 }
 

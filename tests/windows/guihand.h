@@ -84,47 +84,45 @@ inline std::wstring ClassOf(HWND window) {
     return name;
 }
 
+// Enumeration callbacks are stdcall: lambdas would not convert on i686.
+inline BOOL CALLBACK MatchId(HWND child, LPARAM param) {
+    auto& search = *reinterpret_cast<std::pair<int, HWND>*>(param);
+    if (GetDlgCtrlID(child) != search.first)
+        return TRUE;
+    search.second = child;
+    return FALSE;
+}
+
+inline BOOL CALLBACK MatchClass(HWND child, LPARAM param) {
+    auto& search = *reinterpret_cast<std::pair<const wchar_t*, HWND>*>(param);
+    if (_wcsicmp(ClassOf(child).c_str(), search.first) != 0)
+        return TRUE;
+    search.second = child;
+    return FALSE;
+}
+
+inline BOOL CALLBACK CollectDialog(HWND window, LPARAM param) {
+    if (IsWindowVisible(window) && ClassOf(window) == L"#32770")
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    return TRUE;
+}
+
 inline HWND Child(HWND dialog, int id) {
     std::pair<int, HWND> search{id, nullptr};
-    EnumChildWindows(
-        dialog,
-        [](HWND child, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<std::pair<int, HWND>*>(param);
-            if (GetDlgCtrlID(child) != s.first)
-                return TRUE;
-            s.second = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumChildWindows(dialog, MatchId, reinterpret_cast<LPARAM>(&search));
     return search.second;
 }
 
 inline HWND ChildOfClass(HWND parent, const wchar_t* kind) {
     std::pair<const wchar_t*, HWND> search{kind, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<std::pair<const wchar_t*, HWND>*>(param);
-            if (_wcsicmp(ClassOf(child).c_str(), s.first) != 0)
-                return TRUE;
-            s.second = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumChildWindows(parent, MatchClass, reinterpret_cast<LPARAM>(&search));
     return search.second;
 }
 
 // The visible dialogs of the main thread.
 inline std::vector<HWND> OpenDialogs() {
     std::vector<HWND> dialogs;
-    EnumThreadWindows(
-        MainThread(),
-        [](HWND window, LPARAM param) -> BOOL {
-            if (IsWindowVisible(window) && ClassOf(window) == L"#32770")
-                reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&dialogs));
+    EnumThreadWindows(MainThread(), CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
     return dialogs;
 }
 

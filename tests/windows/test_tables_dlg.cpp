@@ -171,6 +171,29 @@ SIZE WindowSize(HWND window) {
     return {box.right - box.left, box.bottom - box.top};
 }
 
+// A top-level window of the main thread, to own the dialogs.
+class TOwnerWindow {
+public:
+    TOwnerWindow() {
+        WNDCLASSW kind{};
+        kind.lpfnWndProc = DefWindowProcW;
+        kind.hInstance = GetModuleHandleW(nullptr);
+        kind.lpszClassName = L"TestTablesOwner";
+        kind.hbrBackground = GetSysColorBrush(COLOR_APPWORKSPACE);
+        RegisterClassW(&kind);
+        Window = CreateWindowExW(0, L"TestTablesOwner", L"Владелец", WS_OVERLAPPEDWINDOW, 20, 20,
+                                 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        ShowWindow(Window, SW_SHOW);
+    }
+    ~TOwnerWindow() { DestroyWindow(Window); }
+    TOwnerWindow(const TOwnerWindow&) = delete;
+    TOwnerWindow& operator=(const TOwnerWindow&) = delete;
+    HWND Handle() const { return Window; }
+
+private:
+    HWND Window = nullptr;
+};
+
 // ---------------------------------------------------------------- the fixture
 
 class TablesDialog : public ::testing::Test {
@@ -316,6 +339,7 @@ TEST_F(TablesDialog, ListAndRowEditorWriteOnLeave) {
                   refused = AnswerBox(DriverCaption, IDOK, "row-editor-refused");
                   EXPECT_TRUE(WaitUntil([&] { return grid.Cell(2, 9) == L"Киоск 1"; }, 5000));
                   EXPECT_EQ(std::make_pair(2, 9), grid.Current());
+                  EXPECT_EQ(L"Тип: строка", StatusText(editor, 0));
 
                   // The driver rejects a value out of the field's range before sending it.
                   ASSERT_TRUE(grid.MoveTo(2, 4));
@@ -372,8 +396,19 @@ TEST_F(TablesDialog, GridEditorEnterReadAndRefresh) {
 
                   // A stale cell text comes back from the board through the popup menu.
                   grid.Type(L"2500");
-                  SendMessageW(editor, WM_COMMAND, IDM_TABLE_READ_FIELD, 0);
-                  EXPECT_EQ(L"1500", grid.Cell(3, 2));
+                  PostMessageW(grid.Handle(), WM_CONTEXTMENU,
+                               reinterpret_cast<WPARAM>(grid.Handle()), MAKELPARAM(-1, -1));
+                  HWND menu = nullptr;
+                  EXPECT_TRUE(WaitUntil(
+                      [&] {
+                          menu = FindWindowW(L"#32768", nullptr);
+                          return menu && IsWindowVisible(menu);
+                      },
+                      5000));
+                  Screenshot("grid-editor-menu", menu);
+                  for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) // the second item
+                      PostMessageW(menu, WM_KEYDOWN, key, 1);
+                  EXPECT_TRUE(WaitUntil([&] { return grid.Cell(3, 2) == L"1500"; }, 5000));
 
                   grid.Type(L"3000");
                   Press(editor, IDC_TABLE_REFRESH);
@@ -503,6 +538,69 @@ TEST_F(TablesDialog, StructureReadFailure) {
               }));
     EXPECT_FALSE(dialogShown);
     EXPECT_EQ(0, Get(&ITrelmo::get_ResultCode));
+}
+
+// A slow board makes opening a table take seconds: the progress window belongs to ParentWnd,
+// its cancel button asks "Прервать выполнение ?" over it; No goes on, Yes stops the reading and
+// no editor opens.
+TEST_F(TablesDialog, OpeningCanBeStopped) {
+    TOwnerWindow owner;
+    Driver->put_ParentWnd(static_cast<LONG>(reinterpret_cast<LONG_PTR>(owner.Handle())));
+    Board.Command("fault delay 250 always for 1f");
+    std::wstring first, second;
+    EXPECT_EQ(0, RunDialog([&] {
+                  HWND tables = WaitDialog(TablesCaption);
+                  if (!tables)
+                      return;
+                  EXPECT_EQ(owner.Handle(), GetWindow(tables, GW_OWNER));
+                  TList(Child(tables, IDC_TABLES_LIST)).Select(1);
+                  Press(tables, IDOK);
+                  HWND progress = WaitDialog(L"Прогресс операции");
+                  if (!progress)
+                      return;
+                  EXPECT_EQ(owner.Handle(), GetWindow(progress, GW_OWNER));
+                  EXPECT_FALSE(IsWindowEnabled(tables));
+                  Screenshot("progress", progress);
+                  Click(progress, IDCANCEL);
+                  HWND box = WaitDialog(DriverCaption);
+                  EXPECT_EQ(progress, GetWindow(box, GW_OWNER));
+                  first = AnswerBox(DriverCaption, IDNO);
+                  Click(progress, IDCANCEL);
+                  second = AnswerBox(DriverCaption, IDYES);
+                  EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(progress); }, 5000));
+                  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(tables) != FALSE; }, 5000));
+                  Sleep(300);
+                  EXPECT_FALSE(FindDialog(RelayTable)) << "the editor opened after a stop";
+                  Board.Command("clear");
+                  Click(tables, IDCANCEL);
+              }));
+    EXPECT_EQ(L"Прервать выполнение ?", first);
+    EXPECT_EQ(L"Прервать выполнение ?", second);
+}
+
+// With method logging on, the dialog's Disconnect is logged first, then ShowTablesDlg with 0.
+TEST_F(TablesDialog, MethodLogLines) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    const std::wstring log = std::wstring(folder) + L"tables-dialog.log";
+    DeleteFileW(log.c_str());
+    BSTR name = SysAllocString(log.c_str());
+    Driver->put_ComLogFile(name);
+    SysFreeString(name);
+    Driver->put_LogMethods(VARIANT_TRUE);
+    Driver->put_LogOn(VARIANT_TRUE);
+    EXPECT_EQ(0, RunDialog([&] {
+                  if (HWND tables = WaitDialog(TablesCaption))
+                      Click(tables, IDCANCEL);
+              }));
+    Driver->put_LogOn(VARIANT_FALSE);
+    const std::string text = ReadFileBytes(log);
+    const std::size_t disconnect = text.find("] Disconnect: 0\r\n");
+    const std::size_t dialog = text.find("] ShowTablesDlg: 0\r\n");
+    EXPECT_NE(std::string::npos, disconnect) << text;
+    EXPECT_NE(std::string::npos, dialog) << text;
+    EXPECT_LT(disconnect, dialog) << text;
+    DeleteFileW(log.c_str());
 }
 
 } // namespace
