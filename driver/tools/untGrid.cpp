@@ -74,13 +74,14 @@ LRESULT CALLBACK TGrid::Procedure(HWND window, UINT message, WPARAM wParam, LPAR
 void TGrid::SetSize(int columns, int rows) {
     columns = std::max(columns, 1);
     rows = std::max(rows, 1);
-    std::vector<std::wstring> texts(static_cast<std::size_t>(columns) *
-                                    static_cast<std::size_t>(rows));
-    if (!OnGetText)
+    std::vector<std::wstring> texts;
+    if (!OnGetText) { // the owner's data costs the grid nothing, whatever the row count
+        texts.resize(static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows));
         for (int r = 0; r < std::min(rows, Rows); ++r)
-            for (int c = 0; c < std::min(columns, Columns); ++c)
+            for (int c = 0; c < std::min(columns, Columns) && Index(c, r) < Texts.size(); ++c)
                 texts[static_cast<std::size_t>(r) * static_cast<std::size_t>(columns) +
                       static_cast<std::size_t>(c)] = std::move(Texts[Index(c, r)]);
+    }
     Texts = std::move(texts);
     Widths.resize(static_cast<std::size_t>(columns), 64);
     Columns = columns;

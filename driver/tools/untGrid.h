@@ -32,7 +32,8 @@ public:
     static TGrid* FromHandle(HWND window);
     HWND Handle() const { return Window; }
 
-    // The sizes keep the texts of cells that stay; the current cell moves into range.
+    // The sizes keep the texts of cells that stay; the current cell moves into range. The
+    // messages below carry positions in 16 bits: up to 65535 rows and columns.
     void SetSize(int columns, int rows);
     void SetFixed(int columns, int rows);
     int ColCount() const { return Columns; }
@@ -69,7 +70,8 @@ public:
     std::function<void()> OnEnter;
     // The context menu was asked for at this screen point.
     std::function<void(POINT screen)> OnContextMenu;
-    // The text of a cell, when the owner keeps the data (the grid then stores none).
+    // The text of a cell, when the owner keeps the data: set it before SetSize, and the grid
+    // stores no text at all (SetCell does nothing then).
     std::function<std::wstring(int column, int row)> OnGetText;
 
 private:
