@@ -415,6 +415,8 @@ void TGrid::PlaceEditor() {
                      box.top + (box.bottom - box.top - lineHeight) / 2,
                      box.right - box.left - 2 * TextMargin, lineHeight,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        if (GetFocus() == Window) // it had gone to the grid while the cell was scrolled away
+            SetFocus(Editor);
     } else if (EditorShown()) {
         const bool focused = GetFocus() == Editor;
         ShowWindow(Editor, SW_HIDE);
@@ -433,8 +435,6 @@ void TGrid::LoadEditor() {
     Loading = false;
     SendMessageW(Editor, EM_SETSEL, 0, -1);
     PlaceEditor();
-    if (GetFocus() == Window)
-        SetFocus(Editor);
 }
 
 LRESULT CALLBACK TGrid::EditorProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam,

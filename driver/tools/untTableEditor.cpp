@@ -1,6 +1,7 @@
 #include "untTableEditor.h"
 
 #include "untCodePage.h"
+#include "untModule.h"
 #include "untToolsRes.h"
 
 #include <commctrl.h>
@@ -20,7 +21,9 @@ void ShowError(HWND owner, const std::wstring& text) {
 
 TTableEditor::TTableEditor(int templateId, TVarnokBrd& transfer, TComTableDriver& driver,
                            TTable& table)
-    : TDialog(templateId), Table(table), Transfer(transfer), Driver(driver) {}
+    : TDialog(templateId), Table(table), Transfer(transfer), Driver(driver) {
+    TGrid::Register(ModuleInstance());
+}
 
 template <typename Action> bool TTableEditor::Guarded(Action action) {
     try {
