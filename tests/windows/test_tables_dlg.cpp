@@ -561,7 +561,7 @@ TEST_F(TablesDialog, StructureReadFailure) {
 TEST_F(TablesDialog, OpeningCanBeStopped) {
     TOwnerWindow owner;
     Driver->put_ParentWnd(static_cast<LONG>(reinterpret_cast<LONG_PTR>(owner.Handle())));
-    Board.Command("fault delay 250 always for 1f");
+    Board.Command("fault delay 400 always for 1f");
     std::wstring first, second;
     EXPECT_EQ(0, RunDialog([&] {
                   HWND tables = WaitDialog(TablesCaption);
