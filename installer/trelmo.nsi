@@ -43,7 +43,11 @@ SetCompressor /SOLID lzma
   !error "SKAVIN64 without SKAVIN32"
 !endif
 
-Name "${PRODUCT} ${VERSION}"
+; The pages put the name into Russian sentences in several cases: a Latin name reads right in
+; all of them, and the captions say it in Russian.
+Name "Trelmo ${VERSION}"
+Caption "Установка драйвера варнок-платы ${VERSION}"
+UninstallCaption "Удаление драйвера варнок-платы ${VERSION}"
 OutFile "${OUTFILE}"
 BrandingText "${COMPANY}"
 
