@@ -16,4 +16,5 @@ endforeach()
 set(TRELMO_WIN64_BIN ${CMAKE_BINARY_DIR}/mingw-x64/bin)
 set(TRELMO_WIN32_BIN ${CMAKE_BINARY_DIR}/mingw-x86/bin)
 
+add_subdirectory(installer ${CMAKE_BINARY_DIR}/installer)
 add_subdirectory(tests/wine)

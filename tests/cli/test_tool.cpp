@@ -170,6 +170,7 @@ TEST_F(TTool, HelpListsEveryMember) {
               std::string::npos);
     EXPECT_NE(r.Out.find("  SoftDate                   date     read        ДатаПО\n"),
               std::string::npos);
-    EXPECT_EQ(Run({"--version"}).Out, "trelmo 1.0.0\n");
-    EXPECT_EQ(Run({"Version", "ВерсияДрайвера"}).Out, "Version=1.0.0\nВерсияДрайвера=1.0.0\n");
+    EXPECT_EQ(Run({"--version"}).Out, "trelmo " TRELMO_VERSION "\n");
+    EXPECT_EQ(Run({"Version", "ВерсияДрайвера"}).Out,
+              "Version=" TRELMO_VERSION "\nВерсияДрайвера=" TRELMO_VERSION "\n");
 }
