@@ -131,7 +131,9 @@ const std::vector<TCase> Cases = {
          return text;
      }()},
     {"utf-8 bom", "\xEF\xBB\xBF[1]\r\nk=v\r\n[\xD0\xA2]\r\n\xD0\xBA=\xD0\xB7\r\n"},
-    {"utf-16 bom", std::string("\xFF\xFE[\0" "1\0]\0\r\0\n\0k\0=\0\x16\x04\r\0\n\0", 22)},
+    {"utf-16 bom", std::string("\xFF\xFE[\0"
+                               "1\0]\0\r\0\n\0k\0=\0\x16\x04\r\0\n\0",
+                               22)},
 };
 
 // Each file, read by Windows and by us, gives the same sections, keys and values.
