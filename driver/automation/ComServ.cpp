@@ -1,8 +1,10 @@
 // The in-process server: the four exports, the class factories and the registry entries of
-// the class Trelmo. The 32- and 64-bit libraries can be registered side by side; each keeps
-// its class in its own registry view and shares the ProgID, TypeLib and Interface keys.
+// the class Trelmo and of its settings property page. The 32- and 64-bit libraries can be
+// registered side by side; each keeps its classes in its own registry view and shares the
+// ProgID, TypeLib and Interface keys.
 #include "ole1C.h"
 #include "oleMain.h"
+#include "untPage.h"
 
 #include <new>
 #include <string>
@@ -79,14 +81,14 @@ private:
 };
 
 TClassFactory TrelmoFactory(CreateTrelmo);
+TClassFactory PageFactory(CreatePropertyPage);
 
 struct TFactoryEntry {
     const CLSID* Class;
     TClassFactory* Factory;
 };
-// The settings property page gets its factory here, and its registry entries next to
-// RegisterTrelmo.
-const TFactoryEntry Factories[] = {{&CLSID_Trelmo, &TrelmoFactory}};
+const TFactoryEntry Factories[] = {{&CLSID_Trelmo, &TrelmoFactory},
+                                   {&CLSID_TrelmoPage, &PageFactory}};
 
 // ---------------------------------------------------------------- registry
 
@@ -170,6 +172,10 @@ std::wstring ClassKey() {
     return L"CLSID\\" + GuidText(CLSID_Trelmo);
 }
 
+std::wstring PageClassKey() {
+    return L"CLSID\\" + GuidText(CLSID_TrelmoPage);
+}
+
 // Whether the library of the other bitness has the class registered in its registry view.
 bool OtherViewHasClass() {
 #ifdef _WIN64
@@ -230,6 +236,13 @@ void RegisterTrelmo(const std::wstring& path, const std::wstring& libraryId) {
     WriteKey(progId + L"\\CLSID", GuidText(CLSID_Trelmo));
 }
 
+// No ProgID and no threading model: the page lives in the thread of the frame that shows it.
+void RegisterPage(const std::wstring& path) {
+    const std::wstring key = PageClassKey();
+    WriteKey(key, std::wstring(PageFormClassName) + L" property page");
+    WriteKey(key + L"\\InprocServer32", path);
+}
+
 void RegisterServer() {
     std::wstring path = ModulePath();
     CheckResult(path.empty() ? E_FAIL : S_OK);
@@ -237,6 +250,7 @@ void RegisterServer() {
     std::wstring help = FolderOf(path);
     CheckResult(RegisterTypeLib(library.Library, path.data(), help.data()));
     RegisterTrelmo(path, GuidText(library.Attributes->guid));
+    RegisterPage(path);
 }
 
 using TUnRegisterTypeLib = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
@@ -281,6 +295,7 @@ void UnregisterServer() {
         DeleteTree(std::wstring(ServerName) + L"." + ClassName);
     }
     DeleteTree(ClassKey());
+    DeleteTree(PageClassKey());
 }
 
 template <class TStep> HRESULT Registration(TStep step) {

@@ -281,8 +281,10 @@ STDMETHODIMP TTrelmo::ShowProperties(LONG*) {
         HRESULT hr = S_OK;
         if (pages.cElems > 0) {
             IUnknown* self = static_cast<ITrelmo*>(this);
-            hr = OleCreatePropertyFrame(GetActiveWindow(), 16, 16, nullptr, 1, &self, pages.cElems,
-                                        pages.pElems, GetSystemDefaultLCID(), 0, nullptr);
+            // The frame's title names the driver; without a caption it would be bare.
+            hr = OleCreatePropertyFrame(GetActiveWindow(), 16, 16, L"Драйвер варнок-платы", 1,
+                                        &self, pages.cElems, pages.pElems, GetSystemDefaultLCID(),
+                                        0, nullptr);
         }
         CoTaskMemFree(pages.pElems);
         if (pages.cElems == 0)

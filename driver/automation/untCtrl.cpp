@@ -706,12 +706,17 @@ STDMETHODIMP TOleControl::TImpl::GetSizeMax(ULARGE_INTEGER* size) {
     return S_OK;
 }
 
-// The settings page's CLSID goes here once the page exists.
+// One page: the settings page.
 STDMETHODIMP TOleControl::TImpl::GetPages(CAUUID* pages) {
     if (!pages)
         return E_POINTER;
-    pages->cElems = 0;
-    pages->pElems = nullptr;
+    pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+    if (!pages->pElems) {
+        pages->cElems = 0;
+        return E_OUTOFMEMORY;
+    }
+    pages->pElems[0] = CLSID_TrelmoPage;
+    pages->cElems = 1;
     return S_OK;
 }
 

@@ -39,15 +39,28 @@ TControlsContext::~TControlsContext() {
 TDialog::TDialog(int templateId) : TemplateId(templateId) {}
 TDialog::~TDialog() = default;
 
-INT_PTR TDialog::ShowModal(HWND owner) {
-    TControlsContext controls;
+namespace {
+void InitControls() {
     static const bool initialised = [] {
         INITCOMMONCONTROLSEX classes{sizeof classes, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
         return InitCommonControlsEx(&classes) != FALSE;
     }();
     (void)initialised;
+}
+} // namespace
+
+INT_PTR TDialog::ShowModal(HWND owner) {
+    TControlsContext controls;
+    InitControls();
     return DialogBoxParamW(ModuleInstance(), MAKEINTRESOURCEW(TemplateId), owner, Procedure,
                            reinterpret_cast<LPARAM>(this));
+}
+
+HWND TDialog::Create(HWND parent) {
+    TControlsContext controls;
+    InitControls();
+    return CreateDialogParamW(ModuleInstance(), MAKEINTRESOURCEW(TemplateId), parent, Procedure,
+                              reinterpret_cast<LPARAM>(this));
 }
 
 INT_PTR CALLBACK TDialog::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

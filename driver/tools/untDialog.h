@@ -16,6 +16,9 @@ public:
 
     // Shows the dialog modally, owned by `owner`; the value given to Close.
     INT_PTR ShowModal(HWND owner);
+    // Creates the dialog modeless: a child of `parent` when the template has WS_CHILD.
+    // DestroyWindow ends it.
+    HWND Create(HWND parent);
     HWND Handle() const { return Window; }
 
 protected:

@@ -1,13 +1,24 @@
 #include "untIniFile.h"
 
+#include "untCodePage.h"
 #include "untFiles.h"
 
-#include <cctype>
-#include <sstream>
-
 namespace {
+// The profile functions trim the control characters of white space and Ctrl+Z, but not a
+// no-break space.
 bool Blank(char c) {
-    return c == ' ' || c == '\t';
+    switch (static_cast<unsigned char>(c)) {
+    case ' ':
+    case '\t':
+    case '\n':
+    case '\v':
+    case '\f':
+    case '\r':
+    case 0x1A:
+        return true;
+    default:
+        return false;
+    }
 }
 
 std::string Trim(const std::string& text) {
@@ -19,19 +30,53 @@ std::string Trim(const std::string& text) {
     return text.substr(first, last - first);
 }
 
-// Section and key names compare without regard to case, as the profile functions do.
+// Section and key names compare without regard to the case of Latin letters, as the profile
+// functions do; other letters compare as they are.
 bool SameIniName(const std::string& a, const std::string& b) {
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        const unsigned char x = static_cast<unsigned char>(a[i]);
-        const unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x != y && std::tolower(x) != std::tolower(y))
+        const char x = a[i], y = b[i];
+        if (x != y && !(x >= 'A' && x <= 'Z' && y == x + ('a' - 'A')) &&
+            !(y >= 'A' && y <= 'Z' && x == y + ('a' - 'A')))
             return false;
     }
     return true;
 }
 
+std::string FromUtf16(const std::string& bytes, bool bigEndian) {
+    std::wstring wide;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const unsigned char first = static_cast<unsigned char>(bytes[i]);
+        const unsigned char second = static_cast<unsigned char>(bytes[i + 1]);
+        wide += static_cast<wchar_t>(bigEndian ? first << 8 | second : second << 8 | first);
+    }
+    return WideToCp1251(wide);
+}
+
+// The file's text in cp1251, whatever byte order mark it starts with.
+std::string AnsiText(const std::string& text) {
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        return Utf8ToCp1251(text.substr(3));
+    if (text.compare(0, 2, "\xFF\xFE") == 0)
+        return FromUtf16(text.substr(2), false);
+    if (text.compare(0, 2, "\xFE\xFF") == 0)
+        return FromUtf16(text.substr(2), true);
+    return text;
+}
+
+// A CR or an LF ends a line, so files with any line ends read alike.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
 } // namespace
 
 TIniFile TIniFile::Load(const std::string& fileName) {
@@ -40,30 +85,31 @@ TIniFile TIniFile::Load(const std::string& fileName) {
     return Parse(text);
 }
 
+// Entries before the first section, comments and a "[" line without "]" are for no one who
+// asks for names.
 TIniFile TIniFile::Parse(const std::string& text) {
     TIniFile ini;
     TSection* current = nullptr;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        line = Trim(line);
-        if (line.empty() || line[0] == ';')
+    for (const std::string& raw : Lines(AnsiText(text))) {
+        const std::string line = Trim(raw);
+        if (line.empty())
             continue;
         if (line[0] == '[') {
-            const std::size_t close = line.find(']');
-            ini.Sections.push_back(
-                {line.substr(1, close == std::string::npos ? std::string::npos : close - 1), {}});
+            const std::size_t close = line.rfind(']');
+            if (close == std::string::npos)
+                continue;
+            ini.Sections.push_back({Trim(line.substr(1, close - 1)), {}});
             current = &ini.Sections.back();
             continue;
         }
-        if (!current)
-            continue; // entries before any section belong to none
+        if (!current || line[0] == ';')
+            continue;
         const std::size_t equals = line.find('=');
         if (equals == std::string::npos)
-            current->Entries.emplace_back(line, "");
+            current->Entries.push_back({line, "", false});
         else
-            current->Entries.emplace_back(Trim(line.substr(0, equals)), line.substr(equals + 1));
+            current->Entries.push_back(
+                {Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), true});
     }
     return ini;
 }
@@ -78,15 +124,17 @@ const TIniFile::TSection* TIniFile::Find(const std::string& section) const {
 std::vector<std::string> TIniFile::SectionNames() const {
     std::vector<std::string> names;
     for (const TSection& s : Sections)
-        names.push_back(s.Name);
+        if (!s.Name.empty())
+            names.push_back(s.Name);
     return names;
 }
 
 std::vector<std::string> TIniFile::KeyNames(const std::string& section) const {
     std::vector<std::string> names;
     if (const TSection* s = Find(section))
-        for (const auto& entry : s->Entries)
-            names.push_back(entry.first);
+        for (const TEntry& entry : s->Entries)
+            if (entry.HasValue && !entry.Key.empty())
+                names.push_back(entry.Key);
     return names;
 }
 
@@ -95,12 +143,14 @@ std::string TIniFile::Value(const std::string& section, const std::string& key,
     const TSection* s = Find(section);
     if (!s)
         return fallback;
-    for (const auto& entry : s->Entries) {
-        if (!SameIniName(entry.first, key))
+    for (const TEntry& entry : s->Entries) {
+        if (!SameIniName(entry.Key, key))
             continue;
-        std::string value = Trim(entry.second);
+        if (!entry.HasValue)
+            return fallback;
+        const std::string value = Trim(entry.Value);
         if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
-            value = value.substr(1, value.size() - 2);
+            return value.substr(1, value.size() - 2);
         return value;
     }
     return fallback;
@@ -112,20 +162,21 @@ void TIniFile::Write(const std::string& section, const std::string& key, const s
         Sections.push_back({section, {}});
         target = &Sections.back();
     }
-    for (auto& entry : target->Entries)
-        if (SameIniName(entry.first, key)) {
-            entry.second = value;
+    for (TEntry& entry : target->Entries)
+        if (SameIniName(entry.Key, key)) {
+            entry.Value = value;
+            entry.HasValue = true;
             return;
         }
-    target->Entries.emplace_back(key, value);
+    target->Entries.push_back({key, value, true});
 }
 
 std::string TIniFile::Text() const {
     std::string text;
     for (const TSection& s : Sections) {
         text += "[" + s.Name + "]\r\n";
-        for (const auto& entry : s.Entries)
-            text += entry.first + "=" + entry.second + "\r\n";
+        for (const TEntry& entry : s.Entries)
+            text += entry.HasValue ? entry.Key + "=" + entry.Value + "\r\n" : entry.Key + "\r\n";
     }
     return text;
 }

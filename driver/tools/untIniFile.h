@@ -1,10 +1,11 @@
 // INI files read and written as the Windows private-profile functions do, on any platform:
 // sections and keys in file order, the first of duplicates wins, values trimmed of blanks
-// and of one pair of enclosing quotes. Text is kept as bytes (cp1251 in the table files).
+// and of one pair of enclosing quotes. Text is kept as bytes (cp1251 in the table files); a
+// file in UTF-8 or UTF-16 with a byte order mark is read as cp1251 text, as Windows reads it
+// in that code page.
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 class TIniFile {
@@ -13,9 +14,12 @@ public:
     static TIniFile Load(const std::string& fileName);
     static TIniFile Parse(const std::string& text);
 
+    // Named sections, duplicates included.
     std::vector<std::string> SectionNames() const;
+    // The keys of the first section of that name: lines with an "=" and a name before it.
     std::vector<std::string> KeyNames(const std::string& section) const;
-    // The value as GetPrivateProfileString gives it; `fallback` when the key is missing.
+    // The value as GetPrivateProfileString gives it; `fallback` when the key is missing or
+    // its line has no "=".
     std::string Value(const std::string& section, const std::string& key,
                       const std::string& fallback = "") const;
 
@@ -27,9 +31,14 @@ public:
     void Save(const std::string& fileName) const;
 
 private:
+    struct TEntry {
+        std::string Key;
+        std::string Value; // raw: blanks and quotes still there
+        bool HasValue;     // the line had an "="
+    };
     struct TSection {
         std::string Name;
-        std::vector<std::pair<std::string, std::string>> Entries; // raw values
+        std::vector<TEntry> Entries;
     };
     const TSection* Find(const std::string& section) const;
     std::vector<TSection> Sections;

@@ -25,6 +25,14 @@ bool WholeNumber(const std::string& text, int& value) {
     return true;
 }
 
+// A row or field number of the key: digits only. A sign would make a number the writer puts
+// in five characters or more, so "-001" is no row, as no file of ours holds one.
+bool CellNumber(const std::string& text, int& value) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    return WholeNumber(text, value);
+}
+
 std::string Key(int row, int field) {
     char key[32];
     std::snprintf(key, sizeof key, "%.4d.%.4d", row, field);
@@ -103,8 +111,8 @@ void TTables::LoadFromFile(const std::string& fileName) {
         TTable* table = ItemByNumber(number);
         for (const std::string& key : ini.KeyNames(section)) {
             int row = 0, field = 0;
-            if (!table || !WholeNumber(key.substr(0, 4), row) || key.size() < 6 ||
-                !WholeNumber(key.substr(5, 4), field))
+            if (!table || !CellNumber(key.substr(0, 4), row) || key.size() < 6 ||
+                !CellNumber(key.substr(5, 4), field))
                 continue;
             table->Selected = true;
             TFieldInfo info;

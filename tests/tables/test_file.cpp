@@ -92,8 +92,10 @@ TEST_F(TableFile, PassesOverWhatDoesNotParseOrTheBoardLacks) {
     AddTables(tables, 3);
     tables.LoadFromFile(Path);
     EXPECT_FALSE(tables[0].Selected);
-    EXPECT_EQ(tables[1].Fields.Count(), 0); // "[ 2 ]" is no table number
-    EXPECT_FALSE(tables[1].Selected);
+    // Windows trims the blanks inside the brackets: "[ 2 ]" is table 2.
+    ASSERT_EQ(tables[1].Fields.Count(), 1);
+    EXPECT_TRUE(tables[1].Selected);
+    EXPECT_EQ(tables[1].Fields[0].Value, "3");
     ASSERT_TRUE(tables[2].Selected);
     ASSERT_EQ(tables[2].Fields.Count(), 2);
     EXPECT_EQ(tables[2].Fields[0].Value, "5");

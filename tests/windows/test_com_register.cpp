@@ -49,6 +49,7 @@ std::wstring GuidText(REFGUID guid) {
 }
 
 const std::wstring ClassKey = L"CLSID\\" + GuidText(CLSID_Trelmo);
+const std::wstring PageKey = L"CLSID\\" + GuidText(CLSID_TrelmoPage);
 const std::wstring ProgIdKey = L"Addin.Trelmo";
 const std::wstring TypeLibKey = L"TypeLib\\" + GuidText(LIBID_TrelmoLib);
 const std::wstring VersionKey = TypeLibKey + L"\\1.0";
@@ -166,6 +167,7 @@ std::string RunScript(const TBitness& bitness) {
 void ExpectNothingOfOursLeft() {
     for (const TBitness* b : {&Own, &Other}) {
         EXPECT_FALSE(Exists(ClassKey, b->View)) << Narrow(b->Name);
+        EXPECT_FALSE(Exists(PageKey, b->View)) << Narrow(b->Name);
         EXPECT_FALSE(Exists(InterfaceKey, b->View)) << Narrow(b->Name);
     }
     EXPECT_FALSE(Exists(ProgIdKey, 0));
@@ -186,10 +188,12 @@ protected:
 TEST_F(Registration, WritesTheClassOnceAndRemovesItAll) {
     ASSERT_EQ(0u, RegSvr32(Own, false));
     const TValues first = Tree(ClassKey, Own.View);
+    const TValues page = Tree(PageKey, Own.View);
     const TValues progId = Tree(ProgIdKey, 0);
     const TValues typeLib = Tree(TypeLibKey, 0);
     ASSERT_EQ(0u, RegSvr32(Own, false));
     EXPECT_EQ(first, Tree(ClassKey, Own.View));
+    EXPECT_EQ(page, Tree(PageKey, Own.View));
     EXPECT_EQ(progId, Tree(ProgIdKey, 0));
     EXPECT_EQ(typeLib, Tree(TypeLibKey, 0));
 
@@ -210,6 +214,10 @@ TEST_F(Registration, WritesTheClassOnceAndRemovesItAll) {
     EXPECT_EQ(FolderOf(OwnLibrary), Value(typeLib, L"\\1.0\\HELPDIR\\"));
     EXPECT_TRUE(Exists(InterfaceKey, Own.View));
     EXPECT_FALSE(Exists(ClassKey, Other.View));
+    // The settings page: a description, the library, no ProgID and no threading model.
+    const TValues expectedPage = {
+        {L"", L""}, {L"\\", L"TfmPage property page"}, {L"\\InprocServer32\\", OwnLibrary}};
+    EXPECT_EQ(expectedPage, page);
 
     ASSERT_EQ(0u, RegSvr32(Own, true));
     ExpectNothingOfOursLeft();
@@ -225,7 +233,9 @@ TEST_F(Registration, TheOtherBitnessSurvivesAndCleansUpLast) {
 
     ASSERT_EQ(0u, RegSvr32(Own, true));
     EXPECT_FALSE(Exists(ClassKey, Own.View));
+    EXPECT_FALSE(Exists(PageKey, Own.View));
     EXPECT_TRUE(Exists(ClassKey, Other.View));
+    EXPECT_TRUE(Exists(PageKey, Other.View));
     EXPECT_TRUE(Exists(ProgIdKey, 0));
     EXPECT_TRUE(Exists(InterfaceKey, Own.View));
     EXPECT_TRUE(Exists(InterfaceKey, Other.View));
