@@ -74,6 +74,7 @@ std::vector<std::wstring> PingReport(const TPingCounts& c, wchar_t decimal) {
 TfmPing::TfmPing() : TPage(IDD_PING, L"fmPing", L"Проверка связи") {}
 
 void TfmPing::OnInit() {
+    UseFixedFont(IDC_PING_MEMO);
     NameControl(IDC_PING_STOP_ON_ERRORS, L"cbStopOnErrors");
 }
 

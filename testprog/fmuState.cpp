@@ -36,17 +36,8 @@ std::wstring FlagLine(bool set, const std::wstring& text) {
 
 TfmState::TfmState() : TPage(IDD_STATE, L"fmState", L"Запрос состояния") {}
 
-TfmState::~TfmState() {
-    if (MemoFont)
-        DeleteObject(MemoFont);
-}
-
 void TfmState::OnInit() {
-    // The report's columns line up only in a fixed-pitch font.
-    MemoFont = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, RUSSIAN_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                           FIXED_PITCH | FF_MODERN, L"Courier New");
-    SendMessageW(Item(IDC_STATE_MEMO), WM_SETFONT, reinterpret_cast<WPARAM>(MemoFont), FALSE);
+    UseFixedFont(IDC_STATE_MEMO);
     SetText(IDC_STATE_MEMO, L"");
 }
 

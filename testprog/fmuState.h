@@ -10,7 +10,6 @@
 class TfmState : public TPage {
 public:
     TfmState();
-    ~TfmState() override;
 
 protected:
     void OnInit() override;
@@ -24,8 +23,6 @@ private:
     std::vector<std::wstring> StatusReport(ITrelmo* driver) const;
     // The lines in the text box, without surrounding blanks, the caret at the start.
     void ShowLines(const std::vector<std::wstring>& lines);
-
-    HFONT MemoFont = nullptr;
 };
 
 // "[X] text" or "[ ] text".

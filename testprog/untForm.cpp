@@ -5,10 +5,29 @@
 #include "untUtil.h"
 
 #include <exception>
+#include <vector>
 
 namespace {
 HWND MainOwner = nullptr;
+
+const wchar_t GroupProcedureProperty[] = L"Skavin.GroupProcedure";
+
+// A group box that holds controls hands their notifications on to its own parent.
+LRESULT CALLBACK GroupProcedure(HWND group, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+        return SendMessageW(GetParent(group), message, wParam, lParam);
+    default:
+        return CallWindowProcW(reinterpret_cast<WNDPROC>(GetPropW(group, GroupProcedureProperty)),
+                               group, message, wParam, lParam);
+    }
 }
+} // namespace
 
 void SetMainWindow(HWND window) {
     MainOwner = window;
@@ -91,6 +110,29 @@ INT_PTR TForm::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+namespace {
+struct TSearch {
+    int Id;
+    HWND Found;
+};
+
+BOOL CALLBACK FindControl(HWND child, LPARAM data) {
+    auto* search = reinterpret_cast<TSearch*>(data);
+    if (GetDlgCtrlID(child) != search->Id)
+        return TRUE;
+    search->Found = child;
+    return FALSE;
+}
+} // namespace
+
+HWND TForm::Item(int id) const {
+    if (HWND direct = GetDlgItem(Window, id))
+        return direct;
+    TSearch search{id, nullptr};
+    EnumChildWindows(Window, FindControl, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
 std::wstring TForm::Text(int id) const {
     const int length = GetWindowTextLengthW(Item(id));
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -130,6 +172,44 @@ void TForm::FocusIfCan(int id) {
     HWND control = Item(id);
     if (control && IsWindowVisible(control) && IsWindowEnabled(control))
         SetFocus(control);
+}
+
+void TForm::MakeGroupContainer(int groupId, const wchar_t* name) {
+    HWND group = Item(groupId);
+    RECT frame{};
+    GetWindowRect(group, &frame);
+    MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&frame), 2);
+    std::vector<HWND> inside;
+    for (HWND child = GetWindow(Window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT box{};
+        GetWindowRect(child, &box);
+        MapWindowPoints(nullptr, Window, reinterpret_cast<POINT*>(&box), 2);
+        if (child != group && box.left >= frame.left && box.top >= frame.top &&
+            box.right <= frame.right && box.bottom <= frame.bottom)
+            inside.push_back(child);
+    }
+    SetControlName(group, name);
+    SetWindowLongPtrW(group, GWL_EXSTYLE,
+                      GetWindowLongPtrW(group, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+    SetWindowLongPtrW(group, GWL_STYLE, GetWindowLongPtrW(group, GWL_STYLE) | WS_CLIPCHILDREN);
+    SetPropW(group, GroupProcedureProperty,
+             reinterpret_cast<HANDLE>(SetWindowLongPtrW(
+                 group, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(GroupProcedure))));
+    for (HWND child : inside) {
+        RECT box{};
+        GetWindowRect(child, &box);
+        MapWindowPoints(nullptr, group, reinterpret_cast<POINT*>(&box), 2);
+        SetParent(child, group);
+        SetWindowPos(child, HWND_BOTTOM, box.left, box.top, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+void TForm::UseFixedFont(int id) {
+    // One font for the program's life, shared by every report.
+    static const HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                          RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                          DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New");
+    SendMessageW(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
 
 void TForm::NameControl(int id, const wchar_t* name) {

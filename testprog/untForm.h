@@ -46,7 +46,8 @@ protected:
         return false;
     }
 
-    HWND Item(int id) const { return GetDlgItem(Window, id); }
+    // A control of the window, also one inside a group made a container.
+    HWND Item(int id) const;
     std::wstring Text(int id) const;
     void SetText(int id, const std::wstring& text);
     // The decimal integer in a control; the conversion error when it holds none.
@@ -61,6 +62,12 @@ protected:
     // The name a control is saved under in the registry (untUtil's SaveControls); a
     // literal that outlives the window.
     void NameControl(int id, const wchar_t* name);
+    // Makes a group box the parent of the controls that lie inside it, as a panel is: they are
+    // then saved under the group's name ("fmWDTimer.gbTimerReset.chbAutoStart") and are not
+    // the page's own buttons. Their notifications still reach this window.
+    void MakeGroupContainer(int groupId, const wchar_t* name);
+    // A fixed-pitch font, for reports whose columns must line up.
+    void UseFixedFont(int id);
 
 private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

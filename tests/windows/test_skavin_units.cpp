@@ -1,13 +1,18 @@
-// The test program's own conversions and its registry persistence of controls, in process:
-// hex text both ways and the command check, decimal input, the link report's number formats,
-// and saving and restoring real controls under dotted value names.
+// The test program's own conversions, its registry persistence of controls and its page
+// framework, in process: hex text both ways and the command check, decimal input, the link
+// report's number formats, saving and restoring real controls under dotted value names, group
+// boxes as containers, the page manager and the operation pattern.
 #include "fmuPing.h"
+#include "untPage.h"
+#include "untSkavinRes.h"
 #include "untTypes.h"
 #include "untUtil.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 
 HINSTANCE ModuleInstance() {
@@ -230,5 +235,130 @@ TEST_F(Persistence, FirstRunSelectsTheFirstItemsAndMissingValuesLeaveControlsAlo
     EXPECT_EQ(0, LoadParams(Form, TestKey));
     EXPECT_EQ(-1, SendMessageW(Combo, CB_GETCURSEL, 0, 0)) << "the key exists: no reset";
     EXPECT_EQ(L"designed", Text(Edit));
+}
+
+// ---------------------------------------------------------------- page framework
+
+// A page over the status window's template, whose groups hold ticks and a push button.
+class TGroupPage : public TPage {
+public:
+    TGroupPage() : TPage(IDD_STATUS, L"fmGroups", L"Группы") {}
+    void Run(int button, bool notifyStart, const std::function<void()>& body) {
+        Operate(button, notifyStart, body);
+    }
+    int Clicks = 0;
+
+protected:
+    void OnInit() override {
+        MakeGroupContainer(IDC_STATUS_FLAGS, L"gbFlags");
+        MakeGroupContainer(IDC_STATUS_LOG_GROUP, L"gbLog");
+        NameControl(IDC_STATUS_WATCHDOG, L"chbWatchDog");
+        NameControl(IDC_STATUS_INTERVAL, L"edtInterval");
+        NameControl(IDC_STATUS_LOG_FILE, L"edtLogFile");
+    }
+    bool OnCommand(int id, int code) override {
+        if (id == IDC_STATUS_WATCHDOG && code == BN_CLICKED)
+            ++Clicks;
+        return id == IDC_STATUS_WATCHDOG;
+    }
+};
+
+class Framework : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Page.Create(nullptr);
+        ASSERT_TRUE(Page.Handle());
+    }
+    void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, TestKey); }
+
+    HWND Control(int id) const {
+        HWND found = GetDlgItem(Page.Handle(), id);
+        for (int group : {IDC_STATUS_FLAGS, IDC_STATUS_LOG_GROUP})
+            if (!found)
+                found = GetDlgItem(GetDlgItem(Page.Handle(), group), id);
+        return found;
+    }
+    bool Enabled(int id) const { return IsWindowEnabled(Control(id)) != FALSE; }
+
+    TGroupPage Page;
+};
+
+TEST_F(Framework, GroupsHoldTheirControlsWhichAreSavedUnderTheGroupsName) {
+    HWND flags = GetDlgItem(Page.Handle(), IDC_STATUS_FLAGS);
+    HWND tick = GetDlgItem(flags, IDC_STATUS_WATCHDOG);
+    ASSERT_TRUE(tick) << "the tick is the group's child";
+    EXPECT_FALSE(GetDlgItem(Page.Handle(), IDC_STATUS_WATCHDOG));
+    EXPECT_EQ(flags, GetParent(Control(IDC_STATUS_BROWSE)));
+    EXPECT_EQ(GetDlgItem(Page.Handle(), IDC_STATUS_LOG_GROUP),
+              GetParent(Control(IDC_STATUS_LOG_FILE)));
+    EXPECT_EQ(Page.Handle(), GetParent(Control(IDC_STATUS_TOGGLE)));
+
+    EnableWindow(flags, TRUE);
+    EnableWindow(tick, TRUE);
+    SendMessageW(tick, BM_CLICK, 0, 0);
+    EXPECT_EQ(1, Page.Clicks) << "the group passes the click on to the page";
+
+    SetWindowTextW(Control(IDC_STATUS_INTERVAL), L"500");
+    SetWindowTextW(Control(IDC_STATUS_LOG_FILE), L"status.log");
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, TestKey, 0, nullptr, 0,
+                                             KEY_READ | KEY_WRITE, nullptr, &key, nullptr));
+    SaveControls(key, Page.Name(), Page.Handle());
+    DWORD number = 7, size = sizeof number;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"fmGroups.gbFlags.chbWatchDog", nullptr,
+                                              nullptr, reinterpret_cast<BYTE*>(&number), &size));
+    EXPECT_EQ(1u, number);
+    wchar_t text[64] = L"";
+    size = sizeof text;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"fmGroups.gbLog.edtLogFile", nullptr, nullptr,
+                                              reinterpret_cast<BYTE*>(text), &size));
+    EXPECT_STREQ(L"status.log", text);
+    size = sizeof text;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"fmGroups.edtInterval", nullptr, nullptr,
+                                              reinterpret_cast<BYTE*>(text), &size));
+    EXPECT_STREQ(L"500", text);
+    RegCloseKey(key);
+}
+
+TEST_F(Framework, OperationPatternRestoresButtonsAndNotifiesInEveryCase) {
+    TPages pages;
+    int updates = 0;
+    pages.OnUpdate = [&updates] { ++updates; };
+    Page.SetPages(&pages);
+    EXPECT_EQ(1, pages.Count());
+
+    bool toggleDuring = true, browseDuring = false, tickDuring = false;
+    Page.Run(IDC_STATUS_TOGGLE, true, [&] {
+        toggleDuring = Enabled(IDC_STATUS_TOGGLE);
+        browseDuring = Enabled(IDC_STATUS_BROWSE);
+        tickDuring = Enabled(IDC_STATUS_LOG_ON);
+        EXPECT_EQ(1, updates) << "the start notification comes before the body";
+    });
+    EXPECT_FALSE(toggleDuring) << "the page's own push buttons are off meanwhile";
+    EXPECT_TRUE(browseDuring) << "a button inside a group is not the page's";
+    EXPECT_TRUE(tickDuring) << "check boxes are left alone";
+    EXPECT_TRUE(Enabled(IDC_STATUS_TOGGLE));
+    EXPECT_EQ(2, updates);
+
+    // A failure ends the body; the buttons come back, the end is notified, the failure goes on.
+    EXPECT_THROW(Page.Run(IDC_STATUS_TOGGLE, false, [] { throw EConvertError(L"x"); }),
+                 EConvertError);
+    EXPECT_TRUE(Enabled(IDC_STATUS_TOGGLE));
+    EXPECT_EQ(3, updates);
+    EXPECT_FALSE(pages.CreatedDriver()) << "nothing asked for the driver";
+
+    // Pages move between managers and leave them when they go.
+    TPages other;
+    Page.SetPages(&other);
+    EXPECT_EQ(0, pages.Count());
+    EXPECT_EQ(1, other.Count());
+    {
+        auto second = std::make_unique<TGroupPage>();
+        second->SetPages(&other);
+        EXPECT_EQ(2, other.Count());
+    }
+    EXPECT_EQ(1, other.Count());
+    Page.SetPages(nullptr);
+    EXPECT_EQ(0, other.Count());
 }
 } // namespace
