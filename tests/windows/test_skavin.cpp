@@ -497,8 +497,9 @@ TEST_F(Skavin, UnregisteredDriverShowsTheErrorAndTheNextOperationRetries) {
 
 TEST_F(Skavin, StatePageButtonsAndResultFields) {
     StartProgram();
-    Program.Click(IDC_STATE_GET_STATE);
-    EXPECT_EQ(NoError, Program.Result());
+    // Enter anywhere in the window presses the page's default button, "Получить состояние".
+    PostMessageW(Program.Control(IDC_MAIN_LIST), WM_KEYDOWN, VK_RETURN, 1);
+    ASSERT_TRUE(WaitUntil([&] { return Program.Result() == NoError; }, 10000));
     EXPECT_TRUE(IsFrame(Program.TextOf(IDC_MAIN_OUTPUT), "11 "));
     EXPECT_NE(L"", Program.TextOf(IDC_MAIN_INPUT));
     EXPECT_TRUE(std::regex_match(Narrow(Program.TextOf(IDC_MAIN_TIME)), std::regex("\\d+")));
