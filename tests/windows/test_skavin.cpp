@@ -129,6 +129,39 @@ std::map<std::wstring, std::wstring> Values(const wchar_t* path) {
     return values;
 }
 
+// A key's values as they were, to put back what the test changed for later tests.
+class TKeySnapshot {
+public:
+    explicit TKeySnapshot(const wchar_t* path) : Path(path) {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return;
+        for (DWORD i = 0;; ++i) {
+            wchar_t name[256];
+            std::vector<BYTE> data(4096);
+            DWORD nameLength = 256, size = static_cast<DWORD>(data.size()), type = 0;
+            if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data.data(), &size) !=
+                ERROR_SUCCESS)
+                break;
+            data.resize(size);
+            Saved[name] = {type, data};
+        }
+        RegCloseKey(key);
+    }
+
+    void Restore() const {
+        RegDeleteTreeW(HKEY_CURRENT_USER, Path);
+        for (const auto& value : Saved)
+            RegSetKeyValueW(HKEY_CURRENT_USER, Path, value.first.c_str(), value.second.first,
+                            value.second.second.data(),
+                            static_cast<DWORD>(value.second.second.size()));
+    }
+
+private:
+    const wchar_t* Path;
+    std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>> Saved;
+};
+
 // ---------------------------------------------------------------- the board's control line
 
 class TBoardControl {
@@ -345,6 +378,7 @@ const int PageMarks[] = {IDC_STATE_MEMO,  IDC_PARAM_BAUD, 0, 0, 0, 0, IDC_PING_M
 class Skavin : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        DriverSettings = new TKeySnapshot(DriverKey);
         ASSERT_EQ(0u, RegSvr32(false));
         // The driver object loads its connection from the user's settings.
         PutNumber(DriverKey, L"PortNumber", static_cast<DWORD>(BoardPort));
@@ -352,6 +386,12 @@ protected:
         PutNumber(DriverKey, L"Timeout", 100);
         PutNumber(DriverKey, L"CommandTimeout", 1000);
         PutNumber(DriverKey, L"LogOn", 0);
+    }
+
+    static void TearDownTestSuite() {
+        DriverSettings->Restore();
+        delete DriverSettings;
+        RegDeleteTreeW(HKEY_CURRENT_USER, SkavinKey);
     }
 
     void SetUp() override {
@@ -373,9 +413,12 @@ protected:
         }
     }
 
+    static TKeySnapshot* DriverSettings;
     TBoardControl Board;
     TSkavin Program;
 };
+
+TKeySnapshot* Skavin::DriverSettings = nullptr;
 
 // ---------------------------------------------------------------- shell
 
