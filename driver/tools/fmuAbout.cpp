@@ -46,7 +46,7 @@ protected:
         for (const std::wstring& line : Versions)
             SendMessageW(Item(IDC_ABOUT_VERSIONS), LB_ADDSTRING, 0,
                          reinterpret_cast<LPARAM>(line.c_str()));
-        NameFont = DerivedFont(4, FW_BOLD, false);
+        NameFont = NameLineFont();
         LinkFont = DerivedFont(0, FW_NORMAL, true);
         SendMessageW(Item(IDC_ABOUT_NAME), WM_SETFONT, reinterpret_cast<WPARAM>(NameFont), TRUE);
         for (int id : {IDC_ABOUT_URL, IDC_ABOUT_MAIL})
@@ -108,6 +108,24 @@ private:
         font.lfWeight = weight;
         font.lfUnderline = underline;
         return CreateFontIndirectW(&font);
+    }
+
+    // The large bold name font, smaller for a long name so that the whole line shows.
+    HFONT NameLineFont() {
+        RECT label{};
+        GetClientRect(Item(IDC_ABOUT_NAME), &label);
+        for (int larger = 4;; --larger) {
+            HFONT font = DerivedFont(larger, FW_BOLD, false);
+            HDC dc = GetDC(Handle());
+            HGDIOBJ old = SelectObject(dc, font);
+            SIZE size{};
+            GetTextExtentPoint32W(dc, Name.c_str(), static_cast<int>(Name.size()), &size);
+            SelectObject(dc, old);
+            ReleaseDC(Handle(), dc);
+            if (size.cx <= label.right || larger == 0)
+                return font;
+            DeleteObject(font);
+        }
     }
 
     void Line(HDC dc, int x0, int y0, int x1, int y1) {

@@ -1,0 +1,278 @@
+#include "fmuMain.h"
+
+#include "fmuAbout.h"
+#include "fmuStatus.h"
+#include "tools/untComCall.h"
+#include "untConst.h"
+#include "untPageList.h"
+#include "untSkavinRes.h"
+#include "untUtil.h"
+
+#include <algorithm>
+#include <cwctype>
+
+namespace {
+// Pixels of the frame round the pages.
+const int Margin = 8, ListWidth = 170, LabelWidth = 70, RowHeight = 26, ButtonWidth = 120,
+          ButtonHeight = 25, MinimumPageHeight = 200;
+const int ResultRows = 4;
+const UINT_PTR CloseRetryTimer = 1;
+
+const int ResultFields[] = {IDC_MAIN_RESULT, IDC_MAIN_OUTPUT, IDC_MAIN_INPUT, IDC_MAIN_TIME};
+const int ResultLabels[] = {IDC_MAIN_RESULT_LABEL, IDC_MAIN_OUTPUT_LABEL, IDC_MAIN_INPUT_LABEL,
+                            IDC_MAIN_TIME_LABEL};
+const int Buttons[] = {IDC_MAIN_ABOUT, IDC_MAIN_PROPERTIES, IDC_MAIN_CLOSE};
+
+class TPanel : public TForm {
+public:
+    TPanel() : TForm(IDD_PANEL, L"pnlData") {}
+};
+
+SIZE WindowSize(HWND window) {
+    RECT box{};
+    GetWindowRect(window, &box);
+    return {box.right - box.left, box.bottom - box.top};
+}
+} // namespace
+
+TfmMain::TfmMain() : TForm(IDD_MAIN, L"fmMain") {}
+
+TfmMain::~TfmMain() = default;
+
+void TfmMain::OnInit() {
+    SetMainWindow(Handle());
+    Pages = std::make_unique<TPages>();
+    Pages->OnUpdate = [this] { UpdateResult(); };
+    Panel = std::make_unique<TPanel>();
+    Panel->Create(Handle());
+    SetWindowLongPtrW(Panel->Handle(), GWLP_ID, IDC_MAIN_DATA);
+    for (std::unique_ptr<TPage>& page : CreatePages())
+        AddPage(std::move(page));
+    FitToPages();
+    UpdatePageList();
+    int index = LoadParams(Handle(), RegistryKey);
+    if (index < 0 || index >= Pages->Count())
+        index = 0;
+    ShowPage(index);
+    // Centred on the screen.
+    const SIZE size = WindowSize(Handle());
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    SetWindowPos(Handle(), nullptr, work.left + (work.right - work.left - size.cx) / 2,
+                 work.top + (work.bottom - work.top - size.cy) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TfmMain::FormCreate(const std::wstring& firstArgument) {
+    std::wstring upper = firstArgument;
+    for (wchar_t& c : upper)
+        c = static_cast<wchar_t>(std::towupper(c));
+    if (upper == L"-AUTO" && Pages->Count() > 0)
+        ShowPage(Pages->Count() - 1);
+}
+
+void TfmMain::AddPage(std::unique_ptr<TPage> page) {
+    page->Create(Panel->Handle());
+    const SIZE size = WindowSize(page->Handle());
+    PageArea.cx = std::max(PageArea.cx, size.cx);
+    PageArea.cy = std::max(PageArea.cy, size.cy);
+    Pages->Add(std::move(page));
+}
+
+// The window grows to what the largest page needs, and never gets smaller.
+void TfmMain::FitToPages() {
+    const int height = std::max<int>(PageArea.cy, MinimumPageHeight);
+    RECT box{0, 0, Margin + ListWidth + Margin + PageArea.cx + Margin,
+             Margin + height + Margin + ResultRows * RowHeight + Margin};
+    AdjustWindowRectEx(&box, static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(Handle(), GWL_EXSTYLE)));
+    MinimumSize = {box.right - box.left, box.bottom - box.top};
+    SetWindowPos(Handle(), nullptr, 0, 0, MinimumSize.cx, MinimumSize.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TfmMain::OnSize(int width, int height) {
+    const int bottom = ResultRows * RowHeight + Margin;
+    const int areaHeight = height - Margin - Margin - bottom;
+    MoveWindow(Item(IDC_MAIN_LIST), Margin, Margin, ListWidth, areaHeight, TRUE);
+    const int areaLeft = Margin + ListWidth + Margin;
+    const int areaWidth = width - areaLeft - Margin;
+    MoveWindow(Panel->Handle(), areaLeft, Margin, areaWidth, areaHeight, TRUE);
+    if (ShownPage >= 0)
+        MoveWindow(Pages->Item(ShownPage)->Handle(), 0, 0, areaWidth, areaHeight, TRUE);
+    const int top = Margin + areaHeight + Margin;
+    const int buttonLeft = width - Margin - ButtonWidth;
+    const int fieldLeft = Margin + LabelWidth + 6;
+    for (int row = 0; row < ResultRows; ++row) {
+        const int y = top + row * RowHeight;
+        MoveWindow(Item(ResultLabels[row]), Margin, y + 4, LabelWidth, 16, TRUE);
+        MoveWindow(Item(ResultFields[row]), fieldLeft, y, buttonLeft - Margin - fieldLeft, 22,
+                   TRUE);
+        if (row < 3)
+            MoveWindow(Item(Buttons[row]), buttonLeft, y + (row == 2 ? RowHeight : 0), ButtonWidth,
+                       ButtonHeight, TRUE);
+    }
+}
+
+void TfmMain::UpdatePageList() {
+    HWND list = Item(IDC_MAIN_LIST);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (int i = 0; i < Pages->Count(); ++i) {
+        const std::wstring line = std::to_wstring(i + 1) + L". " + Pages->Item(i)->Caption();
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+    if (Pages->Count() > 0)
+        ShowPage(0);
+}
+
+void TfmMain::ShowPage(int index) {
+    if (index == ShownPage)
+        return;
+    const bool valid = index >= 0 && index < Pages->Count();
+    if (valid) {
+        RECT area{};
+        GetClientRect(Panel->Handle(), &area);
+        TPage* page = Pages->Item(index);
+        SetWindowPos(page->Handle(), HWND_TOP, 0, 0, area.right, area.bottom, SWP_SHOWWINDOW);
+    }
+    if (ShownPage >= 0 && ShownPage < Pages->Count())
+        ShowWindow(Pages->Item(ShownPage)->Handle(), SW_HIDE);
+    ShownPage = index;
+    SendMessageW(Item(IDC_MAIN_LIST), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    if (valid)
+        Pages->Item(index)->PageShown();
+}
+
+void TfmMain::ClearResult() {
+    for (int id : ResultFields)
+        SetText(id, L"");
+}
+
+// The fields show the driver's last call; before the first operation there is nothing to show
+// and nothing is created for it.
+void TfmMain::UpdateResult() {
+    ITrelmo* driver = Pages->CreatedDriver();
+    if (!driver)
+        return;
+    SetText(IDC_MAIN_INPUT, GetString(driver, &ITrelmo::get_Input));
+    SetText(IDC_MAIN_OUTPUT, GetString(driver, &ITrelmo::get_Output));
+    SetText(IDC_MAIN_TIME, std::to_wstring(GetLong(driver, &ITrelmo::get_ExecutionTime)));
+    SetText(IDC_MAIN_RESULT, L"(" + std::to_wstring(GetLong(driver, &ITrelmo::get_ResultCode)) +
+                                 L") " + GetString(driver, &ITrelmo::get_ResultDescription));
+}
+
+void TfmMain::ListBoxClick() {
+    ClearResult();
+    ShowPage(static_cast<int>(SendMessageW(Item(IDC_MAIN_LIST), LB_GETCURSEL, 0, 0)));
+}
+
+void TfmMain::btnAboutClick() {
+    ShowProgramAbout(Handle(), Pages->Driver());
+}
+
+void TfmMain::btnPropertiesClick() {
+    ITrelmo* driver = Pages->Driver();
+    PutLong(driver, &ITrelmo::put_ParentWnd,
+            static_cast<LONG>(reinterpret_cast<LONG_PTR>(Handle())));
+    Call(driver, &ITrelmo::ShowProperties); // its result is not shown
+}
+
+bool TfmMain::OnCommand(int id, int code) {
+    switch (id) {
+    case IDC_MAIN_LIST:
+        if (code == LBN_SELCHANGE)
+            ListBoxClick();
+        return true;
+    case IDC_MAIN_ABOUT:
+        btnAboutClick();
+        return true;
+    case IDC_MAIN_PROPERTIES:
+        btnPropertiesClick();
+        return true;
+    case IDC_MAIN_CLOSE:
+        OnClose();
+        return true;
+    case IDCANCEL: // Esc does not close the program
+        return true;
+    case IDOK:
+        PressDefaultButton();
+        return true;
+    default:
+        return ForwardKeyPress(id);
+    }
+}
+
+// Enter reaches the main window's dialog manager, not the page's: it presses the shown page's
+// default button.
+void TfmMain::PressDefaultButton() {
+    if (ShownPage < 0)
+        return;
+    for (HWND child = GetWindow(Pages->Item(ShownPage)->Handle(), GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT))
+        if ((GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON &&
+            IsWindowEnabled(child) && IsWindowVisible(child)) {
+            SendMessageW(child, BM_CLICK, 0, 0);
+            return;
+        }
+}
+
+// Enter on a page's focused button comes here by the button's identifier: it goes to the page.
+bool TfmMain::ForwardKeyPress(int id) {
+    HWND control = Item(id);
+    if (!control || GetParent(control) == Handle())
+        return false;
+    SendMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(control));
+    return true;
+}
+
+// A page loop that pumps messages runs inside this window's handlers: the window goes only
+// once the loops have stopped.
+void TfmMain::OnClose() {
+    bool busy = false;
+    for (TPage* page : Pages->Items())
+        if (page->Busy()) {
+            page->RequestStop();
+            busy = true;
+        }
+    if (busy)
+        SetTimer(Handle(), CloseRetryTimer, 50, nullptr);
+    else
+        DestroyWindow(Handle());
+}
+
+void TfmMain::OnTimer(UINT_PTR id) {
+    if (id == CloseRetryTimer) {
+        KillTimer(Handle(), CloseRetryTimer);
+        OnClose();
+    }
+}
+
+void TfmMain::FormDestroy() {
+    CloseStatusForm();
+    SaveParams(Handle(), static_cast<int>(SendMessageW(Item(IDC_MAIN_LIST), LB_GETCURSEL, 0, 0)),
+               RegistryKey);
+    Pages.reset();
+    SetMainWindow(nullptr);
+    PostQuitMessage(0);
+}
+
+bool TfmMain::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    (void)wParam;
+    switch (message) {
+    case WM_GETMINMAXINFO: {
+        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+        limits->ptMinTrackSize = {MinimumSize.cx, MinimumSize.cy};
+        result = 0;
+        return true;
+    }
+    case WM_DESTROY:
+        FormDestroy();
+        return true;
+    default:
+        return false;
+    }
+}

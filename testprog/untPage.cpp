@@ -1,0 +1,102 @@
+#include "untPage.h"
+
+#include "untTypes.h"
+
+#include <algorithm>
+
+TPages::~TPages() {
+    // The pages go first: a page may still use the driver while it is destroyed.
+    while (!Pages.empty())
+        Pages.back()->SetPages(nullptr);
+    Owned.clear();
+    if (DriverObject)
+        DriverObject->Release();
+}
+
+void TPages::Add(std::unique_ptr<TPage> page) {
+    page->SetPages(this);
+    Owned.push_back(std::move(page));
+}
+
+void TPages::Remove(TPage* page) {
+    Pages.erase(std::remove(Pages.begin(), Pages.end(), page), Pages.end());
+}
+
+ITrelmo* TPages::Driver() {
+    if (!DriverObject) {
+        const HRESULT result =
+            CoCreateInstance(CLSID_Trelmo, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                             IID_ITrelmo, reinterpret_cast<void**>(&DriverObject));
+        if (FAILED(result)) {
+            DriverObject = nullptr;
+            throw EOleError(result);
+        }
+    }
+    return DriverObject;
+}
+
+void TPages::Update() const {
+    if (OnUpdate)
+        OnUpdate();
+}
+
+TPage::TPage(int templateId, const wchar_t* formName, const wchar_t* caption)
+    : TForm(templateId, formName), PageCaption(caption) {}
+
+TPage::~TPage() {
+    SetPages(nullptr);
+}
+
+void TPage::SetPages(TPages* pages) {
+    if (Manager == pages)
+        return;
+    if (Manager)
+        Manager->Remove(this);
+    Manager = pages;
+    if (Manager)
+        Manager->Pages.push_back(this);
+}
+
+ITrelmo* TPage::Driver() const {
+    if (!Manager)
+        throw EProgramError(L"Страница не подключена к драйверу");
+    return Manager->Driver();
+}
+
+void TPage::EnableButtons(bool enabled) {
+    for (HWND child = GetWindow(Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[16] = L"";
+        GetClassNameW(child, name, 16);
+        const LONG_PTR type = GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK;
+        if (_wcsicmp(name, L"Button") == 0 && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON))
+            EnableWindow(child, enabled);
+    }
+}
+
+void TPage::ExecuteStarted() const {
+    if (Manager)
+        Manager->Update();
+}
+
+void TPage::ExecuteDone() const {
+    if (Manager)
+        Manager->Update();
+}
+
+void TPage::Operate(int buttonId, bool notifyStart, const std::function<void()>& body) {
+    auto finish = [this, buttonId] {
+        EnableButtons(true);
+        FocusIfCan(buttonId);
+        ExecuteDone();
+    };
+    EnableButtons(false);
+    try {
+        if (notifyStart)
+            ExecuteStarted();
+        body();
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}

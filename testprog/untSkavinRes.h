@@ -1,0 +1,97 @@
+// Resource identifiers of the test program. Each window has its own range, so a control's
+// identifier names it across the whole program (the tests find controls by it):
+//   7000  main window          7100  status window       7200  page of a later version
+//   8000 + 100 * n  page n of the list (8100 page 1 ... 9000 page 10)
+// The library's About box keeps its own identifiers below 1000 (untToolsRes.h).
+#pragma once
+
+#define IDD_MAIN 7000
+#define IDC_MAIN_LIST 7001
+#define IDC_MAIN_DATA 7002
+#define IDC_MAIN_RESULT_LABEL 7003
+#define IDC_MAIN_RESULT 7004
+#define IDC_MAIN_OUTPUT_LABEL 7005
+#define IDC_MAIN_OUTPUT 7006
+#define IDC_MAIN_INPUT_LABEL 7007
+#define IDC_MAIN_INPUT 7008
+#define IDC_MAIN_TIME_LABEL 7009
+#define IDC_MAIN_TIME 7010
+#define IDC_MAIN_ABOUT 7011
+#define IDC_MAIN_PROPERTIES 7012
+#define IDC_MAIN_CLOSE 7013
+#define IDD_PANEL 7050
+
+#define IDD_STATUS 7100
+#define IDC_STATUS_TABS 7101
+#define IDC_STATUS_RELAYS 7102
+#define IDC_STATUS_OUT_B 7103
+#define IDC_STATUS_OUT_C 7104
+#define IDC_STATUS_OUT_D 7105
+#define IDC_STATUS_OUT_E 7106
+#define IDC_STATUS_OUT_F 7107
+#define IDC_STATUS_MONITOR1 7108
+#define IDC_STATUS_AUDIO 7109
+#define IDC_STATUS_MONITOR2 7110
+#define IDC_STATUS_FLAGS 7111
+#define IDC_STATUS_MB_POWER_SENSOR 7112
+#define IDC_STATUS_MB_POWER_STATE 7113
+#define IDC_STATUS_WATCHDOG 7114
+#define IDC_STATUS_TURN_OFF_DELAY 7115
+#define IDC_STATUS_TURN_ON_DELAY 7116
+#define IDC_STATUS_DOOR_LOCK 7117
+#define IDC_STATUS_BUTTON_POWER 7118
+#define IDC_STATUS_BUTTON_RESET 7119
+#define IDC_STATUS_RELAY_TOGGLED 7120
+#define IDC_STATUS_INTERVAL_LABEL 7121
+#define IDC_STATUS_INTERVAL 7122
+#define IDC_STATUS_TOGGLE 7123
+#define IDC_STATUS_LOG_GROUP 7124
+#define IDC_STATUS_LOG_ON 7125
+#define IDC_STATUS_LOG_FILE_LABEL 7126
+#define IDC_STATUS_LOG_FILE 7127
+#define IDC_STATUS_BROWSE 7128
+#define IDC_STATUS_BAR 7129
+
+#define IDD_LATER 7200
+#define IDC_LATER_TEXT 7201
+
+// Page 1, "Запрос состояния"
+#define IDD_STATE 8100
+#define IDC_STATE_MEMO 8101
+#define IDC_STATE_GET_STATE 8102
+#define IDC_STATE_RESET_DEVICE 8103
+#define IDC_STATE_METRICS 8104
+#define IDC_STATE_STATUS 8105
+
+// Page 2, "Параметры обмена"
+#define IDD_PARAM 8200
+#define IDC_PARAM_TIMEOUT_LABEL 8201
+#define IDC_PARAM_TIMEOUT 8202
+#define IDC_PARAM_TIMEOUT_UPDOWN 8203
+#define IDC_PARAM_BAUD_LABEL 8204
+#define IDC_PARAM_BAUD 8205
+#define IDC_PARAM_TEST_LABEL 8206
+#define IDC_PARAM_TEST 8207
+#define IDC_PARAM_TEST_UPDOWN 8208
+#define IDC_PARAM_GET 8209
+#define IDC_PARAM_SET 8210
+#define IDC_PARAM_TEST_DEVICE 8211
+#define IDC_PARAM_OPEN_PORT 8212
+#define IDC_PARAM_CLOSE_PORT 8213
+
+// Pages 3 to 6 take 8300, 8400, 8500 and 8600.
+
+// Page 7, "Проверка связи"
+#define IDD_PING 8700
+#define IDC_PING_STOP_ON_ERRORS 8701
+#define IDC_PING_START 8702
+#define IDC_PING_STOP 8703
+#define IDC_PING_MEMO 8704
+
+// Pages 8 and 9 take 8800 and 8900.
+
+// Page 10, "Команда"
+#define IDD_COMMAND 9000
+#define IDC_COMMAND_LABEL 9001
+#define IDC_COMMAND_TEXT 9002
+#define IDC_COMMAND_EXECUTE 9003
