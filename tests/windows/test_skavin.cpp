@@ -8,6 +8,7 @@
 // with the system's regsvr32 of this bitness (the program creates the driver by its class).
 // The virtual board serves on COM<board port>; its control line (trelmo-board --control-tty)
 // is mapped to COM<control port>. "SCREENSHOT <label>" lines wait for one line on input.
+#include "TrelmoLib_TLB.h"
 #include "untSkavinRes.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +23,7 @@
 #include <vector>
 
 namespace {
-int BoardPort = 0, ControlPort = 0;
+int BoardPort = 0, ControlPort = 0, BoardSerial = 1234;
 std::wstring Folder;
 
 const wchar_t Title[] = L"Тест драйвера варнок-платы";
@@ -375,17 +376,21 @@ const int PageMarks[] = {IDC_STATE_MEMO,  IDC_PARAM_BAUD, 0, 0, 0, 0, IDC_PING_M
 
 // ---------------------------------------------------------------- fixture
 
+// The driver object loads its connection from the user's settings.
+void PutDriverSettings() {
+    PutNumber(DriverKey, L"PortNumber", static_cast<DWORD>(BoardPort));
+    PutNumber(DriverKey, L"BaudRate", 2400);
+    PutNumber(DriverKey, L"Timeout", 100);
+    PutNumber(DriverKey, L"CommandTimeout", 1000);
+    PutNumber(DriverKey, L"LogOn", 0);
+}
+
 class Skavin : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         DriverSettings = new TKeySnapshot(DriverKey);
         ASSERT_EQ(0u, RegSvr32(false));
-        // The driver object loads its connection from the user's settings.
-        PutNumber(DriverKey, L"PortNumber", static_cast<DWORD>(BoardPort));
-        PutNumber(DriverKey, L"BaudRate", 2400);
-        PutNumber(DriverKey, L"Timeout", 100);
-        PutNumber(DriverKey, L"CommandTimeout", 1000);
-        PutNumber(DriverKey, L"LogOn", 0);
+        PutDriverSettings();
     }
 
     static void TearDownTestSuite() {
@@ -893,20 +898,79 @@ TEST_F(Skavin, ClosingDuringTheLinkLoop) {
     ASSERT_EQ(0, Program.Close());
     EXPECT_EQ(L"6", Values(SkavinKey)[L"PageIndex"]);
 }
+
+// ---------------------------------------------------------------- installed
+
+// The folder of the library that the system's registration names: where an installer put it.
+std::wstring RegisteredFolder() {
+    wchar_t clsid[64] = L"";
+    StringFromGUID2(CLSID_Trelmo, clsid, 64);
+    wchar_t path[MAX_PATH] = L"";
+    DWORD size = sizeof path;
+    if (RegGetValueW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + clsid + L"\\InprocServer32").c_str(),
+                     nullptr, RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
+        return {};
+    const std::wstring library(path);
+    return library.substr(0, library.find_last_of(L'\\'));
+}
+
+// The program as installed, with the driver the installation registered.
+class Installed : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        DriverSettings = new TKeySnapshot(DriverKey);
+        PutDriverSettings();
+    }
+    static void TearDownTestSuite() {
+        DriverSettings->Restore();
+        delete DriverSettings;
+        RegDeleteTreeW(HKEY_CURRENT_USER, SkavinKey);
+    }
+    static TKeySnapshot* DriverSettings;
+};
+
+TKeySnapshot* Installed::DriverSettings = nullptr;
+
+TEST_F(Installed, SkavinReadsTheBoardsStatus) {
+    ASSERT_NE(L"", Folder) << "no registered library";
+    TSkavin program;
+    ASSERT_TRUE(program.Start()) << "no main window";
+    program.Click(IDC_STATE_GET_STATE);
+    EXPECT_EQ(NoError, program.Result());
+    const std::vector<std::wstring> report = Lines(program.TextOf(IDC_STATE_MEMO));
+    ASSERT_LT(4u, report.size());
+    EXPECT_EQ(L"Серийный номер : " + std::to_wstring(BoardSerial), report[4]);
+    EXPECT_EQ(0, program.Close());
+}
 } // namespace
 
+//   test_skavin [GoogleTest options] <board port> <control port>
+//   test_skavin [GoogleTest options] --installed <board port> <board serial number>
+// The first runs the program built next to this one, the second the one the library's
+// registration points to.
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr,
-                     "usage: test_skavin [GoogleTest options] <board port> <control port>\n");
+    const bool installed = argc == 4 && std::string(argv[1]) == "--installed";
+    if (argc != 3 && !installed) {
+        std::fprintf(stderr, "usage: test_skavin [GoogleTest options] <board port> <control port>\n"
+                             "       test_skavin [GoogleTest options] --installed <board port> "
+                             "<board serial number>\n");
         return 2;
     }
-    BoardPort = std::atoi(argv[1]);
-    ControlPort = std::atoi(argv[2]);
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    Folder = path;
-    Folder.erase(Folder.find_last_of(L'\\'));
+    CoInitialize(nullptr);
+    if (installed) {
+        BoardPort = std::atoi(argv[2]);
+        BoardSerial = std::atoi(argv[3]);
+        Folder = RegisteredFolder();
+        GTEST_FLAG_SET(filter, "Installed.*");
+    } else {
+        BoardPort = std::atoi(argv[1]);
+        ControlPort = std::atoi(argv[2]);
+        wchar_t path[MAX_PATH];
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        Folder = path;
+        Folder.erase(Folder.find_last_of(L'\\'));
+        GTEST_FLAG_SET(filter, GTEST_FLAG_GET(filter) + "-Installed.*");
+    }
     return RUN_ALL_TESTS();
 }
