@@ -138,9 +138,16 @@ void ChooseFile(HWND owner, const std::wstring& path, const char* screenshot = n
     HWND dialog = WaitOwnedDialog(owner, {DriverCaption});
     if (!dialog)
         return;
-    HWND name = Child(dialog, 0x47C); // cmb13, the file name of an Explorer-style dialog
-    if (!name)
-        name = Child(dialog, 0x480); // edt1
+    // The dialog shows before its controls are all made: on a busy machine, a while before.
+    HWND name = nullptr;
+    WaitUntil(
+        [&] {
+            name = Child(dialog, 0x47C); // cmb13, the file name of an Explorer-style dialog
+            if (!name)
+                name = Child(dialog, 0x480); // edt1
+            return name != nullptr && IsWindowVisible(name);
+        },
+        15000);
     ASSERT_TRUE(name) << "no file name control";
     SetText(name, path);
     if (screenshot)
