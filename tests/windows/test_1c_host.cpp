@@ -350,12 +350,8 @@ TEST_F(Host1CBoard, RussianNamesSetTheBoardsRelays) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    BoardPort = argc > 2 ? std::atoi(argv[1]) : 0;
-    BoardSerial = argc > 2 ? std::atoi(argv[2]) : 0;
-    if (BoardPort <= 0) {
-        std::printf("usage: test_1c_host [GoogleTest options] <port number> <board serial>\n");
+    if (!ReadBoardArguments(argc, argv, "test_1c_host", BoardPort, BoardSerial))
         return 2;
-    }
     // The host loads the library itself.
     GetClassObject = LoadClassObjectEntry();
     if (!GetClassObject)

@@ -495,12 +495,8 @@ TEST(TypeLibrary, IsCarriedInTheLibraryFile) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    BoardPort = argc > 2 ? std::atoi(argv[1]) : 0;
-    BoardSerial = argc > 2 ? std::atoi(argv[2]) : 0;
-    if (BoardPort <= 0) {
-        std::printf("usage: test_com_client [GoogleTest options] <port number> <board serial>\n");
+    if (!ReadBoardArguments(argc, argv, "test_com_client", BoardPort, BoardSerial))
         return 2;
-    }
     // The same module that COM loads from the registered path.
     const HMODULE module = LoadTrelmo();
     using TEntry = HRESULT(STDAPICALLTYPE*)();

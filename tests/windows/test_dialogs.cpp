@@ -52,7 +52,7 @@ const LONG DriverByteTimeout = 150;
 
 // ---------------------------------------------------------------- the driver object
 
-class TDriverTest : public ::testing::Test {
+class TDriverTest : public TTrelmoTest {
 protected:
     void SetUp() override {
         TPtr<IClassFactory> factory;
@@ -60,37 +60,6 @@ protected:
         ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_ITrelmo, Driver.Put()));
     }
 
-    LONG Get(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(LONG*)) {
-        LONG value = -12345;
-        EXPECT_EQ(S_OK, (Driver.Get()->*get)(&value));
-        return value;
-    }
-    bool GetBool(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(VARIANT_BOOL*)) {
-        VARIANT_BOOL value = VARIANT_FALSE;
-        EXPECT_EQ(S_OK, (Driver.Get()->*get)(&value));
-        return value != VARIANT_FALSE;
-    }
-    std::wstring GetText(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(BSTR*)) {
-        BSTR value = nullptr;
-        EXPECT_EQ(S_OK, (Driver.Get()->*get)(&value));
-        return TakeBstr(value);
-    }
-    void Put(HRESULT (STDMETHODCALLTYPE ITrelmo::*put)(LONG), LONG value) {
-        EXPECT_EQ(S_OK, (Driver.Get()->*put)(value));
-    }
-    void PutBool(HRESULT (STDMETHODCALLTYPE ITrelmo::*put)(VARIANT_BOOL), bool value) {
-        EXPECT_EQ(S_OK, (Driver.Get()->*put)(value ? VARIANT_TRUE : VARIANT_FALSE));
-    }
-    void PutText(HRESULT (STDMETHODCALLTYPE ITrelmo::*put)(BSTR), const std::wstring& value) {
-        BSTR text = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
-        EXPECT_EQ(S_OK, (Driver.Get()->*put)(text));
-        SysFreeString(text);
-    }
-    LONG Call(HRESULT (STDMETHODCALLTYPE ITrelmo::*method)(LONG*)) {
-        LONG code = -12345;
-        EXPECT_EQ(S_OK, (Driver.Get()->*method)(&code));
-        return code;
-    }
     std::wstring Result() {
         return std::to_wstring(Get(&ITrelmo::get_ResultCode)) + L", " +
                GetText(&ITrelmo::get_ResultDescription);
@@ -106,8 +75,6 @@ protected:
         }
         return code;
     }
-
-    TPtr<ITrelmo> Driver;
 };
 
 // ---------------------------------------------------------------- files and settings

@@ -139,7 +139,7 @@ public:
     STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
 };
 
-class Page : public ::testing::Test {
+class Page : public TTrelmoTest {
 protected:
     void SetUp() override {
         ASSERT_EQ(S_OK, CoCreateInstance(CLSID_Trelmo, nullptr, CLSCTX_INPROC_SERVER, IID_ITrelmo,
@@ -152,24 +152,6 @@ protected:
         Put(&ITrelmo::put_BaudRate, BoardSpeed);
     }
 
-    LONG Get(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(LONG*)) {
-        LONG value = -12345;
-        EXPECT_EQ(S_OK, (Driver.Get()->*get)(&value));
-        return value;
-    }
-    std::wstring GetText(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(BSTR*)) {
-        BSTR value = nullptr;
-        EXPECT_EQ(S_OK, (Driver.Get()->*get)(&value));
-        return TakeBstr(value);
-    }
-    void Put(HRESULT (STDMETHODCALLTYPE ITrelmo::*put)(LONG), LONG value) {
-        EXPECT_EQ(S_OK, (Driver.Get()->*put)(value));
-    }
-    LONG Call(HRESULT (STDMETHODCALLTYPE ITrelmo::*method)(LONG*)) {
-        LONG code = -12345;
-        EXPECT_EQ(S_OK, (Driver.Get()->*method)(&code));
-        return code;
-    }
     // The result line's form of the driver's result.
     std::wstring ResultLine() {
         return L"(" + std::to_wstring(Get(&ITrelmo::get_ResultCode)) + L") " +
@@ -197,7 +179,6 @@ protected:
     // The frame's Cancel, or the close box: the page is not applied either way.
     static void Cancel(HWND frame) { Press(frame, IDCANCEL); }
 
-    TPtr<ITrelmo> Driver;
     TBoardControl Board;
 };
 

@@ -108,12 +108,11 @@ void ChooseFile(HWND owner, const std::wstring& path, const char* screenshot = n
 
 // ---------------------------------------------------------------- the fixture
 
-class TablesDialog : public ::testing::Test {
+class TablesDialog : public TTrelmoTest {
 protected:
     void SetUp() override {
         ASSERT_GT(BoardPort, 0) << "<board port> <control port> missing";
-        ASSERT_EQ(S_OK, CreateFromFactory(GetClassObject, IID_ITrelmo,
-                                          reinterpret_cast<void**>(&Driver)));
+        ASSERT_EQ(S_OK, CreateFromFactory(GetClassObject, IID_ITrelmo, Driver.Put()));
         ASSERT_TRUE(Driver);
         Driver->put_PortNumber(BoardPort);
         Driver->put_BaudRate(2400);
@@ -123,22 +122,8 @@ protected:
         Board.Command("clear");
         ASSERT_EQ(0, Call(&ITrelmo::InitTables)) << Result();
     }
-    void TearDown() override {
-        Board.Command("clear");
-        if (Driver)
-            Driver->Release();
-    }
+    void TearDown() override { Board.Command("clear"); }
 
-    LONG Call(HRESULT (STDMETHODCALLTYPE ITrelmo::*method)(LONG*)) {
-        LONG code = -12345;
-        EXPECT_EQ(S_OK, (Driver->*method)(&code));
-        return code;
-    }
-    LONG Get(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(LONG*)) {
-        LONG value = -12345;
-        EXPECT_EQ(S_OK, (Driver->*get)(&value));
-        return value;
-    }
     std::string Result() {
         BSTR text = nullptr;
         Driver->get_ResultDescription(&text);
@@ -196,7 +181,6 @@ protected:
         return caption ? WaitDialog(caption) : nullptr;
     }
 
-    ITrelmo* Driver = nullptr;
     TBoardControl Board;
 };
 
