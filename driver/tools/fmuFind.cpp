@@ -4,6 +4,7 @@
 #include "untComCall.h"
 #include "untComm.h"
 #include "untDialog.h"
+#include "untListView.h"
 #include "untProtocol.h"
 #include "untToolsRes.h"
 #include "untTypes.h"
@@ -25,9 +26,9 @@ const UINT WM_SEARCH_RECORD = WM_APP + 3; // wParam row, lParam the packed recor
 const UINT WM_SEARCH_DONE = WM_APP + 4;   // posted by the ending worker, wParam its generation
 
 enum TColumn { colPort, colSpeed, colName };
-const int PortWidth = 80, SpeedWidth = 80;
-// Outer size in pixels, laid out for a 19-pixel caption.
-const int MinWidth = 455, MinHeight = 216, DesignCaption = 19;
+const int PortWidth = 80, SpeedWidth = 80, ButtonWidth = 100;
+// Outer size in pixels.
+const int MinWidth = 455, MinHeight = 216;
 
 struct TCell {
     int Column;
@@ -73,9 +74,10 @@ private:
     HANDLE Handle = nullptr;
 };
 
-class TfmFind : public TDialog {
+class TfmFind : public TSizableDialog {
 public:
-    explicit TfmFind(ITrelmo* caller) : TDialog(IDD_FIND), Caller(caller) {
+    explicit TfmFind(ITrelmo* caller)
+        : TSizableDialog(IDD_FIND, MinWidth, MinHeight), Caller(caller) {
         ChosenBaudRate = GetLong(Caller, &ITrelmo::get_BaudRate);
         ChosenPort = GetLong(Caller, &ITrelmo::get_PortNumber);
     }
@@ -92,22 +94,19 @@ public:
 
 protected:
     void OnInit() override {
-        List = Item(IDC_FIND_LIST);
-        ListView_SetExtendedListViewStyle(List, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-        AddColumn(colPort, L"Порт", PortWidth, LVCFMT_LEFT);
-        AddColumn(colSpeed, L"Скорость", SpeedWidth, LVCFMT_CENTER);
-        AddColumn(colName, L"Название", 100, LVCFMT_LEFT);
+        List.Attach(Item(IDC_FIND_LIST), LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+        List.AddColumn(colPort, L"Порт", PortWidth);
+        List.AddColumn(colSpeed, L"Скорость", SpeedWidth, LVCFMT_CENTER);
+        List.AddColumn(colName, L"Название", 100);
         AddHints();
         std::vector<TSerialPortInfo> ports;
         TComm::GetSerialPorts(ports);
-        for (const TSerialPortInfo& port : ports)
-            AddRow(Cp1251ToWide(port.Name), port.Number);
-        // A taller caption than the layout's would eat into the list.
-        const int caption = GetSystemMetrics(SM_CYCAPTION) - DesignCaption;
-        SetWindowPos(Handle(), nullptr, 0, 0, MinWidth, MinHeight + (caption > 0 ? caption : 0),
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        CenterOnScreen();
-        Layout();
+        for (const TSerialPortInfo& port : ports) {
+            const TSearchRecord record{port.Number, 0, false};
+            List.SetChecked(
+                List.AddRow(Cp1251ToWide(port.Name), static_cast<LPARAM>(record.Pack())), true);
+        }
+        OpenAtMinimumSize();
     }
 
     bool OnCommand(int id, int code) override {
@@ -121,11 +120,10 @@ protected:
             return true;
         case IDC_FIND_CHECK_ALL:
         case IDC_FIND_CLEAR_ALL:
-            for (int row = 0; row < ListView_GetItemCount(List); ++row)
-                ListView_SetCheckState(List, row, id == IDC_FIND_CHECK_ALL);
+            List.CheckAll(id == IDC_FIND_CHECK_ALL);
             return true;
         case IDOK: // Enter: a pick when it comes from the list
-            if (GetFocus() == List)
+            if (GetFocus() == List.Handle())
                 Pick();
             return true;
         case IDC_FIND_CLOSE:
@@ -155,44 +153,40 @@ protected:
         switch (message) {
         case WM_SEARCH_CELL: {
             const auto* cell = reinterpret_cast<const TCell*>(lParam);
-            ListView_SetItemText(List, static_cast<int>(wParam), cell->Column,
-                                 const_cast<LPWSTR>(cell->Text.c_str()));
+            List.SetCell(static_cast<int>(wParam), cell->Column, cell->Text);
             return true;
         }
         case WM_SEARCH_SELECT:
-            ListView_SetItemState(List, static_cast<int>(wParam), LVIS_SELECTED | LVIS_FOCUSED,
-                                  LVIS_SELECTED | LVIS_FOCUSED);
-            ListView_EnsureVisible(List, static_cast<int>(wParam), FALSE);
+            List.Select(static_cast<int>(wParam));
+            ListView_EnsureVisible(List.Handle(), static_cast<int>(wParam), FALSE);
             return true;
         case WM_SEARCH_RECORD:
-            SetRecord(static_cast<int>(wParam), static_cast<std::uint32_t>(lParam));
+            List.SetData(static_cast<int>(wParam), lParam);
             return true;
         case WM_SEARCH_DONE:
             // The end of a search that was stopped has been handled by the stop.
             if (Worker && wParam == Generation)
                 SearchFinished();
             return true;
-        case WM_SIZE:
-            Layout();
-            return true;
-        case WM_GETMINMAXINFO:
-            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {MinWidth, MinHeight};
-            return true;
         default:
-            return false;
+            return TSizableDialog::OnMessage(message, wParam, lParam, result);
         }
     }
 
-private:
-    void AddColumn(int index, const wchar_t* title, int width, int format) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-        column.pszText = const_cast<LPWSTR>(title);
-        column.cx = width;
-        column.fmt = format;
-        ListView_InsertColumn(List, index, &column);
+    void Layout() override {
+        const int left = PlaceBesideButtons(List.Handle(), ButtonWidth);
+        const int top = StackButtons(left, Margin, ButtonWidth,
+                                     {IDC_FIND_START, IDC_FIND_STOP, IDC_FIND_CLOSE}) +
+                        Gap;
+        const int half = (ButtonWidth - Gap) / 2;
+        MoveWindow(Item(IDC_FIND_CHECK_ALL), left, top, half, ButtonHeight, TRUE);
+        MoveWindow(Item(IDC_FIND_CLEAR_ALL), left + half + Gap, top, half, ButtonHeight, TRUE);
+        MoveWindow(Item(IDC_FIND_ANIMATION), left, top + ButtonHeight + 2 * Gap, ButtonWidth, 12,
+                   TRUE);
+        List.FillWidth(colName, PortWidth + SpeedWidth);
     }
 
+private:
     void AddHints() {
         HWND tips = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0,
                                     0, Handle(), nullptr, nullptr, nullptr);
@@ -209,62 +203,16 @@ private:
         }
     }
 
-    void AddRow(const std::wstring& name, int port) {
-        LVITEMW row{};
-        row.mask = LVIF_TEXT | LVIF_PARAM;
-        row.iItem = ListView_GetItemCount(List);
-        row.pszText = const_cast<LPWSTR>(name.c_str());
-        row.lParam = static_cast<LPARAM>(TSearchRecord{port, 0, false}.Pack());
-        const int index = ListView_InsertItem(List, &row);
-        ListView_SetCheckState(List, index, TRUE);
-    }
-
     // Also called by the worker: the list answers on the GUI thread.
     TSearchRecord Record(int row) const {
-        LVITEMW item{};
-        item.mask = LVIF_PARAM;
-        item.iItem = row;
-        ListView_GetItem(List, &item);
-        return TSearchRecord::Unpack(static_cast<std::uint32_t>(item.lParam));
-    }
-
-    void SetRecord(int row, std::uint32_t packed) {
-        LVITEMW item{};
-        item.mask = LVIF_PARAM;
-        item.iItem = row;
-        item.lParam = static_cast<LPARAM>(packed);
-        ListView_SetItem(List, &item);
-    }
-
-    void Layout() {
-        RECT client{};
-        GetClientRect(Handle(), &client);
-        const int margin = 8, buttonWidth = 100, buttonHeight = 24, gap = 6;
-        const int left = client.right - margin - buttonWidth;
-        MoveWindow(List, margin, margin, left - 2 * margin, client.bottom - 2 * margin, TRUE);
-        int top = margin;
-        for (int id : {IDC_FIND_START, IDC_FIND_STOP, IDC_FIND_CLOSE}) {
-            MoveWindow(Item(id), left, top, buttonWidth, buttonHeight, TRUE);
-            top += buttonHeight + gap;
-        }
-        top += gap;
-        const int half = (buttonWidth - gap) / 2;
-        MoveWindow(Item(IDC_FIND_CHECK_ALL), left, top, half, buttonHeight, TRUE);
-        MoveWindow(Item(IDC_FIND_CLEAR_ALL), left + half + gap, top, half, buttonHeight, TRUE);
-        MoveWindow(Item(IDC_FIND_ANIMATION), left, top + buttonHeight + 2 * gap, buttonWidth, 12,
-                   TRUE);
-        // The name takes what the list's client area leaves, so no horizontal scroll bar.
-        RECT inside{};
-        GetClientRect(List, &inside);
-        const int rest = inside.right - PortWidth - SpeedWidth;
-        ListView_SetColumnWidth(List, colName, rest > 60 ? rest : 60);
+        return TSearchRecord::Unpack(static_cast<std::uint32_t>(List.Data(row)));
     }
 
     void StartSearch() {
         StopSearch();
-        for (int row = 0; row < ListView_GetItemCount(List); ++row) {
-            ListView_SetItemText(List, row, colSpeed, const_cast<LPWSTR>(L""));
-            ListView_SetItemText(List, row, colName, const_cast<LPWSTR>(L""));
+        for (int row = 0; row < List.RowCount(); ++row) {
+            List.SetCell(row, colSpeed, L"");
+            List.SetCell(row, colName, L"");
         }
         // Set before the worker runs: a stop pressed at once must not be lost.
         StopFlag = false;
@@ -308,7 +256,7 @@ private:
 
     void Pick() {
         StopSearch();
-        const int row = ListView_GetNextItem(List, -1, LVNI_SELECTED);
+        const int row = List.Selected();
         if (row >= 0) {
             const TSearchRecord record = Record(row);
             if (record.Found) {
@@ -344,9 +292,9 @@ private:
         ITrelmo* s = probe.Get();
         // The rows are read as the search reaches them: a row checked or unchecked meanwhile
         // counts.
-        const int rows = ListView_GetItemCount(List);
+        const int rows = List.RowCount();
         for (int row = 0; row < rows && !StopFlag; ++row) {
-            if (!ListView_GetCheckState(List, row))
+            if (!List.Checked(row))
                 continue;
             SendMessageW(Handle(), WM_SEARCH_SELECT, static_cast<WPARAM>(row), 0);
             ProbePort(s, row, Record(row).Port);
@@ -387,7 +335,7 @@ private:
     }
 
     ITrelmo* Caller;
-    HWND List = nullptr;
+    TListView List;
     TNotifyThread* Worker = nullptr;
     std::atomic<bool> StopFlag{false};
     bool Searched = false;

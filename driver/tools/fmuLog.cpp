@@ -2,9 +2,8 @@
 
 #include "untComCall.h"
 #include "untDialog.h"
+#include "untFileDialog.h"
 #include "untToolsRes.h"
-
-#include <commdlg.h>
 
 namespace {
 const wchar_t DefaultLogFile[] =
@@ -80,19 +79,15 @@ private:
     }
 
     void Browse() {
-        wchar_t file[MAX_PATH] = {};
-        const std::wstring current = Text(IDC_LOG_FILE);
-        lstrcpynW(file, current.empty() ? L"Trelmo.log" : current.c_str(), MAX_PATH);
-        OPENFILENAMEW open{};
-        open.lStructSize = sizeof open;
-        open.hwndOwner = Handle();
-        open.lpstrFilter = L"Файлы лога (*.log)\0*.log\0Все файлы (*.*)\0*.*\0";
-        open.lpstrFile = file;
-        open.nMaxFile = MAX_PATH;
-        open.lpstrInitialDir = L".";
-        open.lpstrDefExt = L"log";
-        open.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-        if (GetOpenFileNameW(&open))
+        TFileQuestion question;
+        question.Name = Text(IDC_LOG_FILE);
+        if (question.Name.empty())
+            question.Name = L"Trelmo.log";
+        question.Filter = L"Файлы лога (*.log)\0*.log\0Все файлы (*.*)\0*.*\0";
+        question.Extension = L"log";
+        question.Flags = OFN_PATHMUSTEXIST;
+        std::wstring file;
+        if (AskFileName(Handle(), false, question, file))
             SetText(IDC_LOG_FILE, file);
     }
 

@@ -4,10 +4,9 @@
 #include "untComCall.h"
 #include "untConst.h"
 #include "untDialog.h"
+#include "untFileDialog.h"
 #include "untSettingsStore.h"
 #include "untToolsRes.h"
-
-#include <commdlg.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -125,24 +124,19 @@ private:
     }
 
     void Browse() {
-        wchar_t file[MAX_PATH] = {};
-        std::wstring folder = L".\\Прошивки";
+        TFileQuestion question;
+        question.Folder = L".\\Прошивки";
         const std::wstring current = Trimmed(Text(IDC_PROG_FILE));
         if (!current.empty()) {
             const std::size_t slash = current.find_last_of(L"\\/");
-            folder = slash == std::wstring::npos ? L"." : current.substr(0, slash);
+            question.Folder = slash == std::wstring::npos ? L"." : current.substr(0, slash);
         }
-        OPENFILENAMEW open{};
-        open.lStructSize = sizeof open;
-        open.hwndOwner = Handle();
-        open.lpstrFilter = L"Файлы прошивок (*.bin)\0*.bin\0Все файлы (*.*)\0*.*\0";
-        open.lpstrFile = file;
-        open.nMaxFile = MAX_PATH;
-        open.lpstrInitialDir = folder.c_str();
-        open.lpstrTitle = L"Открыть файл прошивки";
-        open.lpstrDefExt = L"bin";
-        open.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
-        if (GetOpenFileNameW(&open)) {
+        question.Filter = L"Файлы прошивок (*.bin)\0*.bin\0Все файлы (*.*)\0*.*\0";
+        question.Title = L"Открыть файл прошивки";
+        question.Extension = L"bin";
+        question.Flags = OFN_FILEMUSTEXIST;
+        std::wstring file;
+        if (AskFileName(Handle(), false, question, file)) {
             SetText(IDC_PROG_FILE, file);
             Enable(IDC_PROG_START, true);
         }

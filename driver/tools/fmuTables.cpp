@@ -7,45 +7,38 @@
 #include "untComTables.h"
 #include "untDialog.h"
 #include "untDlgTransfer.h"
+#include "untFileDialog.h"
 #include "untGrid.h"
+#include "untListView.h"
 #include "untModule.h"
 #include "untTableEditor.h"
 #include "untToolsRes.h"
 
-#include <commctrl.h>
-#include <commdlg.h>
-
 #include <exception>
 
 namespace {
-// Outer size in pixels, laid out for a 19-pixel caption.
-const int MinWidth = 495, MinHeight = 274, DesignCaption = 19;
-const int NumberWidth = 30, CountWidth = 50;
+// Outer size in pixels.
+const int MinWidth = 495, MinHeight = 274;
+const int NumberWidth = 30, CountWidth = 50, ButtonWidth = 110;
 enum TColumn { colNumber, colName, colRows, colFields };
 
-class TfmTables : public TDialog {
+class TfmTables : public TSizableDialog {
 public:
     TfmTables(TVarnokBrd& transfer, TComTableDriver& driver)
-        : TDialog(IDD_TABLES), Transfer(transfer), Driver(driver) {}
+        : TSizableDialog(IDD_TABLES, MinWidth, MinHeight), Transfer(transfer), Driver(driver) {}
 
 protected:
     void OnInit() override {
-        List = Item(IDC_TABLES_LIST);
-        ListView_SetExtendedListViewStyle(List, LVS_EX_FULLROWSELECT);
-        AddColumn(colNumber, L"№", NumberWidth);
-        AddColumn(colName, L"Название", 200);
-        AddColumn(colRows, L"Рядов", CountWidth);
-        AddColumn(colFields, L"Полей", CountWidth);
+        List.Attach(Item(IDC_TABLES_LIST), LVS_EX_FULLROWSELECT);
+        List.AddColumn(colNumber, L"№", NumberWidth);
+        List.AddColumn(colName, L"Название", 200);
+        List.AddColumn(colRows, L"Рядов", CountWidth);
+        List.AddColumn(colFields, L"Полей", CountWidth);
         for (int i = 0; i < Transfer.Tables.Count(); ++i)
             AddRow(Transfer.Tables[i]);
         if (Transfer.Tables.Count() > 0)
-            ListView_SetItemState(List, 0, LVIS_SELECTED | LVIS_FOCUSED,
-                                  LVIS_SELECTED | LVIS_FOCUSED);
-        const int caption = GetSystemMetrics(SM_CYCAPTION) - DesignCaption;
-        SetWindowPos(Handle(), nullptr, 0, 0, MinWidth, MinHeight + (caption > 0 ? caption : 0),
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        CenterOnScreen();
-        Layout();
+            List.Select(0);
+        OpenAtMinimumSize();
         Focus(IDC_TABLES_LIST);
     }
 
@@ -80,19 +73,12 @@ protected:
         return false;
     }
 
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override {
-        (void)wParam;
-        result = TRUE;
-        switch (message) {
-        case WM_SIZE:
-            Layout();
-            return true;
-        case WM_GETMINMAXINFO:
-            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {MinWidth, MinHeight};
-            return true;
-        default:
-            return false;
-        }
+    void Layout() override {
+        const int left = PlaceBesideButtons(List.Handle(), ButtonWidth);
+        StackButtons(left, Margin, ButtonWidth,
+                     {IDOK, IDC_TABLES_INIT, IDC_TABLES_SAVE, IDC_TABLES_LOAD});
+        StackButtons(left, ClientHeight() - Margin - ButtonHeight, ButtonWidth, {IDCANCEL});
+        List.FillWidth(colName, NumberWidth + 2 * CountWidth);
     }
 
 private:
@@ -106,14 +92,10 @@ private:
     }
 
     void btnOpenClick() {
-        const int row = ListView_GetNextItem(List, -1, LVNI_SELECTED);
+        const int row = List.Selected();
         if (row < 0)
             return;
-        LVITEMW item{};
-        item.mask = LVIF_PARAM;
-        item.iItem = row;
-        ListView_GetItem(List, &item);
-        TTable* table = Transfer.Tables.ItemByNumber(static_cast<int>(item.lParam));
+        TTable* table = Transfer.Tables.ItemByNumber(static_cast<int>(List.Data(row)));
         if (!table)
             return;
         if (table->RowCount == 0 || table->FieldCount == 0) {
@@ -172,67 +154,24 @@ private:
     }
 
     bool AskFileName(bool save, std::wstring& file) {
-        wchar_t name[MAX_PATH] = L"Таблицы";
-        OPENFILENAMEW dialog{};
-        dialog.lStructSize = sizeof dialog;
-        dialog.hwndOwner = Handle();
-        dialog.lpstrFilter = L"Файлы таблиц (*.txt)\0*.txt\0Все файлы (*.*)\0*.*\0";
-        dialog.lpstrFile = name;
-        dialog.nMaxFile = MAX_PATH;
-        dialog.lpstrInitialDir = L".";
-        dialog.lpstrDefExt = L"txt";
-        dialog.Flags =
-            OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-        if (!(save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog)))
-            return false;
-        file = name;
-        return true;
-    }
-
-    void AddColumn(int index, const wchar_t* title, int width) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH;
-        column.pszText = const_cast<LPWSTR>(title);
-        column.cx = width;
-        ListView_InsertColumn(List, index, &column);
+        TFileQuestion question;
+        question.Name = L"Таблицы";
+        question.Filter = L"Файлы таблиц (*.txt)\0*.txt\0Все файлы (*.*)\0*.*\0";
+        question.Extension = L"txt";
+        question.Flags = OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+        return ::AskFileName(Handle(), save, question, file);
     }
 
     void AddRow(const TTable& table) {
-        const std::wstring texts[] = {std::to_wstring(table.Number), Cp1251ToWide(table.Name),
-                                      std::to_wstring(table.RowCount),
-                                      std::to_wstring(table.FieldCount)};
-        LVITEMW row{};
-        row.mask = LVIF_TEXT | LVIF_PARAM;
-        row.iItem = ListView_GetItemCount(List);
-        row.pszText = const_cast<LPWSTR>(texts[0].c_str());
-        row.lParam = table.Number;
-        const int index = ListView_InsertItem(List, &row);
-        for (int column = colName; column <= colFields; ++column)
-            ListView_SetItemText(List, index, column, const_cast<LPWSTR>(texts[column].c_str()));
-    }
-
-    void Layout() {
-        RECT client{};
-        GetClientRect(Handle(), &client);
-        const int margin = 8, buttonWidth = 110, buttonHeight = 24, gap = 6;
-        const int left = client.right - margin - buttonWidth;
-        MoveWindow(List, margin, margin, left - 2 * margin, client.bottom - 2 * margin, TRUE);
-        int top = margin;
-        for (int id : {IDOK, IDC_TABLES_INIT, IDC_TABLES_SAVE, IDC_TABLES_LOAD}) {
-            MoveWindow(Item(id), left, top, buttonWidth, buttonHeight, TRUE);
-            top += buttonHeight + gap;
-        }
-        MoveWindow(Item(IDCANCEL), left, client.bottom - margin - buttonHeight, buttonWidth,
-                   buttonHeight, TRUE);
-        RECT inside{};
-        GetClientRect(List, &inside);
-        const int rest = inside.right - NumberWidth - 2 * CountWidth;
-        ListView_SetColumnWidth(List, colName, rest > 60 ? rest : 60);
+        const int index = List.AddRow(std::to_wstring(table.Number), table.Number);
+        List.SetCell(index, colName, Cp1251ToWide(table.Name));
+        List.SetCell(index, colRows, std::to_wstring(table.RowCount));
+        List.SetCell(index, colFields, std::to_wstring(table.FieldCount));
     }
 
     TVarnokBrd& Transfer;
     TComTableDriver& Driver;
-    HWND List = nullptr;
+    TListView List;
 };
 } // namespace
 

@@ -144,6 +144,59 @@ void TDialog::CenterOnScreen() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+namespace {
+const int DesignCaption = 19; // the caption height the sizable dialogs were laid out for
+} // namespace
+
+TSizableDialog::TSizableDialog(int templateId, int minWidth, int minHeight)
+    : TDialog(templateId), MinSize{minWidth, minHeight} {}
+
+bool TSizableDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
+    (void)wParam;
+    result = TRUE;
+    switch (message) {
+    case WM_SIZE:
+        Layout();
+        return true;
+    case WM_GETMINMAXINFO:
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {MinSize.cx, MinSize.cy};
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TSizableDialog::OpenAtMinimumSize() {
+    // A taller caption than the layout's would eat into the controls.
+    const int caption = GetSystemMetrics(SM_CYCAPTION) - DesignCaption;
+    SetWindowPos(Handle(), nullptr, 0, 0, MinSize.cx, MinSize.cy + (caption > 0 ? caption : 0),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CenterOnScreen();
+    Layout();
+}
+
+int TSizableDialog::PlaceBesideButtons(HWND control, int buttonWidth) {
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    const int left = client.right - Margin - buttonWidth;
+    MoveWindow(control, Margin, Margin, left - 2 * Margin, client.bottom - 2 * Margin, TRUE);
+    return left;
+}
+
+int TSizableDialog::StackButtons(int left, int top, int width, std::initializer_list<int> ids) {
+    for (int id : ids) {
+        MoveWindow(Item(id), left, top, width, ButtonHeight, TRUE);
+        top += ButtonHeight + Gap;
+    }
+    return top;
+}
+
+int TSizableDialog::ClientHeight() const {
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    return client.bottom;
+}
+
 int DriverMessageBox(HWND owner, const std::wstring& text, UINT flags) {
     TControlsContext controls;
     return MessageBoxW(owner, text.c_str(), L"Драйвер варнок-платы", flags);

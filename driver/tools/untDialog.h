@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 
 class TDialog {
@@ -62,6 +63,33 @@ private:
 
     int TemplateId;
     HWND Window = nullptr;
+};
+
+// A dialog the user may make larger, never smaller than it opens, laid out again on every change
+// of size; with the pieces of layout its list dialogs share: a control beside a column of
+// buttons on the right.
+class TSizableDialog : public TDialog {
+public:
+    // The minimum outer size in pixels, for a caption of the height the layout was made for.
+    TSizableDialog(int templateId, int minWidth, int minHeight);
+
+protected:
+    static const int Margin = 8, ButtonHeight = 24, Gap = 6;
+
+    virtual void Layout() = 0;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
+    // For OnInit: the minimum size, taller by what a taller caption takes, centred.
+    void OpenAtMinimumSize();
+    // `control` fills the client area but for a margin and a column of buttons `buttonWidth`
+    // wide on the right; the column's left edge.
+    int PlaceBesideButtons(HWND control, int buttonWidth);
+    // The buttons one below the other from `top`; the top after the last one.
+    int StackButtons(int left, int top, int width, std::initializer_list<int> ids);
+    int ClientHeight() const;
+
+private:
+    SIZE MinSize;
 };
 
 // A message box with the driver's caption, "Драйвер варнок-платы".

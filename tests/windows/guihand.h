@@ -1,11 +1,14 @@
 // Working a modal dialog of the driver from a second thread (the "hand") of the same program
 // while the main thread runs the driver method: finding windows, reading and setting controls
-// with window messages, answering message boxes, screenshots; and the virtual board's control
-// line through a COM port. Header-only, for the GUI tests.
+// with window messages, answering message boxes, screenshots; the files the dialogs read and
+// write; and the virtual board's control line through a COM port. Header-only, for the GUI
+// tests.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -50,13 +53,17 @@ inline bool WaitUntil(const std::function<bool()>& done, DWORD ms) {
     return true;
 }
 
-// Prints "SCREENSHOT label" and waits for the runner's line; `window` is repainted first.
-inline void Screenshot(const char* label, HWND window = nullptr) {
-    if (window) {
-        RedrawWindow(window, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        Sleep(150);
+// Handles what is pending for this thread's windows.
+inline void Pump() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
     }
+}
+
+// Prints "SCREENSHOT label" and waits for the runner's line (or the end of the input).
+inline void WaitForScreenshot(const char* label) {
     std::printf("SCREENSHOT %s\n", label);
     std::fflush(stdout);
     char c = 0;
@@ -64,6 +71,16 @@ inline void Screenshot(const char* label, HWND window = nullptr) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     while (ReadFile(input, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
     }
+}
+
+// `window` is painted completely first: a dialog that has just come up may still be drawing.
+inline void Screenshot(const char* label, HWND window = nullptr) {
+    if (window) {
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(150);
+    }
+    WaitForScreenshot(label);
 }
 
 inline std::wstring Text(HWND window) {
@@ -165,6 +182,44 @@ inline HWND WaitOwnedDialog(HWND owner, std::vector<std::wstring> others, DWORD 
     return found;
 }
 
+inline std::wstring TextOf(HWND parent, int id) {
+    return Text(Child(parent, id));
+}
+
+inline void SetTextOf(HWND parent, int id, const std::wstring& text) {
+    SetText(Child(parent, id), text);
+}
+
+inline bool Checked(HWND dialog, int id) {
+    return SendMessageW(Child(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+inline bool Enabled(HWND dialog, int id) {
+    return IsWindowEnabled(Child(dialog, id)) != FALSE;
+}
+
+inline bool Visible(HWND dialog, int id) {
+    return IsWindowVisible(Child(dialog, id)) != FALSE;
+}
+
+inline SIZE ClientSize(HWND window) {
+    RECT box{};
+    GetClientRect(window, &box);
+    return {box.right, box.bottom};
+}
+
+inline void ExpectClientSize(HWND window, LONG width, LONG height) {
+    const SIZE size = ClientSize(window);
+    EXPECT_EQ(width, size.cx);
+    EXPECT_EQ(height, size.cy);
+}
+
+inline SIZE WindowSize(HWND window) {
+    RECT box{};
+    GetWindowRect(window, &box);
+    return {box.right - box.left, box.bottom - box.top};
+}
+
 // Sent: returns when the button's handler has.
 inline void Click(HWND dialog, int id) {
     HWND button = Child(dialog, id);
@@ -177,6 +232,11 @@ inline void Press(HWND dialog, int id) {
     HWND button = Child(dialog, id);
     ASSERT_TRUE(button) << "no control " << id;
     PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+// The close box of the caption.
+inline void CloseBox(HWND dialog) {
+    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
 const int MessageText = 0xFFFF; // the text of a message box
@@ -228,6 +288,116 @@ private:
 
     std::thread Thread;
 };
+
+// A report-style list view of another thread's dialog, read and set by messages.
+class TList {
+public:
+    explicit TList(HWND list) : List(list) {}
+    int Rows() const { return static_cast<int>(SendMessageW(List, LVM_GETITEMCOUNT, 0, 0)); }
+    std::wstring Cell(int row, int column) const {
+        wchar_t text[256] = {};
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = 256;
+        SendMessageW(List, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&item));
+        return text;
+    }
+    UINT State(int row, UINT mask) const {
+        return static_cast<UINT>(
+            SendMessageW(List, LVM_GETITEMSTATE, static_cast<WPARAM>(row), mask));
+    }
+    void SetState(int row, UINT state, UINT mask) const {
+        LVITEMW item{};
+        item.state = state;
+        item.stateMask = mask;
+        SendMessageW(List, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&item));
+    }
+    bool Checked(int row) const {
+        return State(row, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+    }
+    void SetChecked(int row, bool checked) const {
+        SetState(row, INDEXTOSTATEIMAGEMASK(checked ? 2 : 1), LVIS_STATEIMAGEMASK);
+    }
+    void Select(int row) const {
+        SetState(row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    int Selected() const {
+        return static_cast<int>(
+            SendMessageW(List, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    }
+
+private:
+    HWND List;
+};
+
+// A top-level window of the main thread, to own the dialogs; active once made.
+class TOwnerWindow {
+public:
+    TOwnerWindow() {
+        static const ATOM registered = [] {
+            WNDCLASSW kind{};
+            kind.lpfnWndProc = DefWindowProcW;
+            kind.hInstance = GetModuleHandleW(nullptr);
+            kind.lpszClassName = L"GuiHandOwner";
+            kind.hbrBackground = GetSysColorBrush(COLOR_APPWORKSPACE);
+            return RegisterClassW(&kind);
+        }();
+        (void)registered;
+        Window = CreateWindowExW(0, L"GuiHandOwner", L"Владелец", WS_OVERLAPPEDWINDOW, 20, 20, 300,
+                                 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        ShowWindow(Window, SW_SHOW);
+        SetActiveWindow(Window);
+        Pump();
+    }
+    ~TOwnerWindow() { DestroyWindow(Window); }
+    TOwnerWindow(const TOwnerWindow&) = delete;
+    TOwnerWindow& operator=(const TOwnerWindow&) = delete;
+    HWND Handle() const { return Window; }
+
+private:
+    HWND Window = nullptr;
+};
+
+// ---------------------------------------------------------------- files
+
+inline std::wstring TempPath(const std::wstring& name) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    return folder + name;
+}
+
+inline bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool ok =
+        bytes.empty() ||
+        (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size());
+    CloseHandle(file);
+    return ok;
+}
+
+// Also a file the driver still has open, as its log.
+inline std::string ReadFileBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    std::string data;
+    if (file == INVALID_HANDLE_VALUE)
+        return data;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        data.append(buffer, got);
+    CloseHandle(file);
+    return data;
+}
+
+// ---------------------------------------------------------------- the board's control line
 
 // The virtual board's control commands, through the serial port its control pty is mapped to.
 class TBoardControl {
@@ -294,6 +464,26 @@ public:
 
     void Command(const std::string& command) {
         EXPECT_EQ(std::vector<std::string>{"OK"}, Ask(command, false)) << command;
+    }
+
+    // The board's "name=value" lines.
+    std::map<std::string, std::string> State() {
+        std::map<std::string, std::string> state;
+        for (const std::string& line : Ask("state", true)) {
+            const std::size_t equals = line.find('=');
+            if (equals != std::string::npos)
+                state[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+        EXPECT_FALSE(state.empty()) << "the board's state";
+        return state;
+    }
+
+    int Number(const std::string& name) {
+        std::map<std::string, std::string> state = State();
+        if (state.count(name))
+            return std::atoi(state[name].c_str());
+        ADD_FAILURE() << "no " << name << " in the board's state";
+        return -1;
     }
 
 private:

@@ -7,6 +7,7 @@
 // The library is loaded from the program's folder, so no registration is needed.
 #include "AddInLib.h"
 #include "TrelmoLib_TLB.h"
+#include "comtest.h"
 #include "untCodePage.h"
 #include "untMembers.h"
 
@@ -17,7 +18,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <utility>
+
+using namespace comtest;
 
 namespace {
 int BoardPort = 0;
@@ -33,58 +35,9 @@ const long InheritedCount = 7;
 const long MethodCount = 43;
 const long PropertyCount = 77;
 
-template <class T> class TPtr {
-public:
-    TPtr() = default;
-    ~TPtr() { Reset(); }
-    TPtr(TPtr&& other) noexcept : P(std::exchange(other.P, nullptr)) {}
-    TPtr& operator=(TPtr&& other) noexcept {
-        std::swap(P, other.P);
-        return *this;
-    }
-    T* operator->() const { return P; }
-    T* Get() const { return P; }
-    void** Put() {
-        Reset();
-        return reinterpret_cast<void**>(&P);
-    }
-    void Reset() {
-        if (P)
-            P->Release();
-        P = nullptr;
-    }
-
-private:
-    T* P = nullptr;
-};
-
-struct TVar {
-    VARIANT V;
-    TVar() { VariantInit(&V); }
-    explicit TVar(long value) : TVar() {
-        V_VT(&V) = VT_I4;
-        V_I4(&V) = value;
-    }
-    ~TVar() { VariantClear(&V); }
-    TVar(const TVar&) = delete;
-    TVar& operator=(const TVar&) = delete;
-};
-
-struct TBstr {
-    BSTR B = nullptr;
-    TBstr() = default;
-    explicit TBstr(const std::wstring& text) : B(SysAllocString(text.c_str())) {}
-    ~TBstr() { SysFreeString(B); }
-    TBstr(const TBstr&) = delete;
-    TBstr& operator=(const TBstr&) = delete;
-    std::wstring Text() const { return B ? std::wstring(B, SysStringLen(B)) : std::wstring(); }
-};
-
 TPtr<IUnknown> CreateObject() {
-    TPtr<IClassFactory> factory;
     TPtr<IUnknown> object;
-    if (SUCCEEDED(GetClassObject(CLSID_Trelmo, IID_IClassFactory, factory.Put())))
-        factory->CreateInstance(nullptr, IID_IUnknown, object.Put());
+    CreateFromFactory(GetClassObject, IID_IUnknown, object.Put());
     return object;
 }
 
@@ -397,26 +350,12 @@ TEST_F(Host1CBoard, RussianNamesSetTheBoardsRelays) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    BoardPort = argc > 2 ? std::atoi(argv[1]) : 0;
-    BoardSerial = argc > 2 ? std::atoi(argv[2]) : 0;
-    if (BoardPort <= 0) {
-        std::printf("usage: test_1c_host [GoogleTest options] <port number> <board serial>\n");
+    if (!ReadBoardArguments(argc, argv, "test_1c_host", BoardPort, BoardSerial))
         return 2;
-    }
-    // The host loads the library itself; next to this program is where the build puts it.
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring library(path, length);
-    library = library.substr(0, library.find_last_of(L'\\') + 1) + L"Trelmo.dll";
-    HMODULE module = LoadLibraryW(library.c_str());
-    if (module)
-        GetClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(
-            reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-    if (!GetClassObject) {
-        std::printf("cannot load Trelmo.dll or its DllGetClassObject (error %lu)\n",
-                    GetLastError());
+    // The host loads the library itself.
+    GetClassObject = LoadClassObjectEntry();
+    if (!GetClassObject)
         return 3;
-    }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const int result = RUN_ALL_TESTS();
     CoUninitialize();

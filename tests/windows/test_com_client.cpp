@@ -8,6 +8,7 @@
 // Wine then reads the type library's Russian help strings in code page 1251.
 #include "AddInLib.h"
 #include "TrelmoLib_TLB.h"
+#include "comtest.h"
 #include "untCodePage.h"
 #include "untMembers.h"
 
@@ -21,62 +22,18 @@
 #include <iterator>
 #include <regex>
 #include <string>
-#include <utility>
 #include <vector>
+
+using namespace comtest;
 
 namespace {
 int BoardPort = 0;
 int BoardSerial = 0;
-std::wstring LibraryPath;
 HRESULT(STDAPICALLTYPE* CanUnloadNow)() = nullptr;
 LPFNGETCLASSOBJECT GetClassObject = nullptr;
 
 const UINT InheritedCount = 7; // IUnknown and IDispatch, listed first in the dispatch view
 const UINT OwnCount = 152;
-
-template <class T> class TPtr {
-public:
-    TPtr() = default;
-    ~TPtr() { Reset(); }
-    TPtr(TPtr&& other) noexcept : P(std::exchange(other.P, nullptr)) {}
-    TPtr& operator=(TPtr&& other) noexcept {
-        std::swap(P, other.P);
-        return *this;
-    }
-    T* operator->() const { return P; }
-    T* Get() const { return P; }
-    void** Put() { return reinterpret_cast<void**>(Out()); }
-    T** Out() {
-        Reset();
-        return &P;
-    }
-    void Reset() {
-        if (P)
-            P->Release();
-        P = nullptr;
-    }
-
-private:
-    T* P = nullptr;
-};
-
-struct TVar {
-    VARIANT V;
-    TVar() { VariantInit(&V); }
-    ~TVar() { VariantClear(&V); }
-    TVar(const TVar&) = delete;
-    TVar& operator=(const TVar&) = delete;
-};
-
-struct TBstr {
-    BSTR B = nullptr;
-    TBstr() = default;
-    explicit TBstr(const wchar_t* text) : B(SysAllocString(text)) {}
-    ~TBstr() { SysFreeString(B); }
-    TBstr(const TBstr&) = delete;
-    TBstr& operator=(const TBstr&) = delete;
-    std::wstring Text() const { return B ? std::wstring(B, SysStringLen(B)) : std::wstring(); }
-};
 
 std::string Narrow(const std::wstring& text) {
     return Cp1251ToUtf8(WideToCp1251(text));
@@ -502,7 +459,7 @@ TEST_F(ComClient, TypeInformationDescribesEveryMemberInVtableOrder) {
 TEST(TypeLibrary, IsCarriedInTheLibraryFile) {
     ASSERT_EQ(1251u, GetACP()) << "run with LC_ALL=ru_RU.UTF-8 for the Russian help strings";
     TPtr<ITypeLib> library;
-    ASSERT_EQ(S_OK, LoadTypeLibEx(LibraryPath.c_str(), REGKIND_NONE, library.Out()));
+    ASSERT_EQ(S_OK, LoadTypeLibEx(LibraryPath().c_str(), REGKIND_NONE, library.Out()));
     TLIBATTR* attr = nullptr;
     ASSERT_EQ(S_OK, library->GetLibAttr(&attr));
     EXPECT_TRUE(IsEqualGUID(LIBID_TrelmoLib, attr->guid));
@@ -538,25 +495,14 @@ TEST(TypeLibrary, IsCarriedInTheLibraryFile) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    BoardPort = argc > 2 ? std::atoi(argv[1]) : 0;
-    BoardSerial = argc > 2 ? std::atoi(argv[2]) : 0;
-    if (BoardPort <= 0) {
-        std::printf("usage: test_com_client [GoogleTest options] <port number> <board serial>\n");
+    if (!ReadBoardArguments(argc, argv, "test_com_client", BoardPort, BoardSerial))
         return 2;
-    }
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    LibraryPath = std::wstring(path, length);
-    LibraryPath = LibraryPath.substr(0, LibraryPath.find_last_of(L'\\') + 1) + L"Trelmo.dll";
     // The same module that COM loads from the registered path.
-    HMODULE module = LoadLibraryW(LibraryPath.c_str());
-    auto export_ = [&](const char* name) {
-        return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
-    };
-    auto registerServer =
-        reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(export_("DllRegisterServer"));
-    CanUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(export_("DllCanUnloadNow"));
-    GetClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(export_("DllGetClassObject"));
+    const HMODULE module = LoadTrelmo();
+    using TEntry = HRESULT(STDAPICALLTYPE*)();
+    const auto registerServer = Export<TEntry>(module, "DllRegisterServer");
+    CanUnloadNow = Export<TEntry>(module, "DllCanUnloadNow");
+    GetClassObject = Export<LPFNGETCLASSOBJECT>(module, "DllGetClassObject");
     if (!registerServer || !CanUnloadNow || !GetClassObject) {
         std::printf("cannot load Trelmo.dll or its exports (error %lu)\n", GetLastError());
         return 3;

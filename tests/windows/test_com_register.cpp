@@ -9,6 +9,7 @@
 // that the bitness left registered still works: the other bitness's script host runs it
 // against the board and it must end with "VERDICT OK".
 #include "TrelmoLib_TLB.h"
+#include "comtest.h"
 
 #include <gtest/gtest.h>
 #include <ole2.h>
@@ -263,9 +264,7 @@ int main(int argc, char** argv) {
     auto wide = [](const char* text) { return std::wstring(text, text + std::strlen(text)); };
     OtherLibrary = wide(argv[3]);
     Script = wide(argv[4]);
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    OwnLibrary = FolderOf(std::wstring(path, length)) + L"\\Trelmo.dll";
+    OwnLibrary = comtest::LibraryPath();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const int result = RUN_ALL_TESTS();
     CoUninitialize();

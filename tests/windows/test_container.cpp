@@ -10,6 +10,8 @@
 // Registers Trelmo.dll from its own folder and unregisters it at the end. Before closing the
 // host it prints "SCREENSHOT container" and waits for a line on stdin.
 #include "TrelmoLib_TLB.h"
+#include "comtest.h"
+#include "guihand.h"
 
 #include <ole2.h>
 #include <olectl.h>
@@ -19,8 +21,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <utility>
 #include <vector>
+
+using namespace comtest;
+using guihand::Pump;
+using guihand::WaitForScreenshot;
 
 namespace {
 
@@ -38,41 +43,6 @@ bool Check(bool ok, const char* format, ...) {
     std::fflush(stdout);
     Failures += ok ? 0 : 1;
     return ok;
-}
-
-template <class T> class TPtr {
-public:
-    TPtr() = default;
-    ~TPtr() { Reset(); }
-    TPtr(const TPtr&) = delete;
-    TPtr& operator=(const TPtr&) = delete;
-    T* operator->() const { return P; }
-    T* Get() const { return P; }
-    explicit operator bool() const { return P != nullptr; }
-    T** Put() {
-        Reset();
-        return &P;
-    }
-    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
-    T* Detach() { return std::exchange(P, nullptr); }
-    void Reset() {
-        if (P)
-            std::exchange(P, nullptr)->Release();
-    }
-
-private:
-    T* P = nullptr;
-};
-
-template <class F> F Export(HMODULE module, const char* name) {
-    return module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                  : nullptr;
-}
-
-std::wstring LibraryPath() {
-    wchar_t path[MAX_PATH];
-    const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    return self.substr(0, self.find_last_of(L'\\') + 1) + L"Trelmo.dll";
 }
 
 HRESULT CallServerExport(const char* name) {
@@ -111,23 +81,9 @@ struct TAtl {
 void PumpMessages(DWORD milliseconds) {
     const DWORD start = GetTickCount();
     do {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        Pump();
         Sleep(10);
     } while (GetTickCount() - start < milliseconds);
-}
-
-void WaitForScreenshot() {
-    std::printf("SCREENSHOT container\n");
-    std::fflush(stdout);
-    char c = 0;
-    DWORD got = 0;
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    while (ReadFile(input, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
-    }
 }
 
 HWND CreatePlainWindow(const wchar_t* className, const wchar_t* title, DWORD style, int x, int y,
@@ -240,7 +196,7 @@ TPicture DrawnPicture(IUnknown* control) {
     TCanvas canvas;
     TPtr<IViewObject> view;
     const RECTL bounds{0, 0, ControlSize, ControlSize};
-    if (FAILED(control->QueryInterface(IID_IViewObject, view.PutVoid())) ||
+    if (FAILED(control->QueryInterface(IID_IViewObject, view.Put())) ||
         FAILED(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, canvas.Dc, &bounds,
                           nullptr, nullptr, 0)))
         return {};
@@ -253,7 +209,7 @@ TPicture DrawnPicture(IUnknown* control) {
 HWND CheckControlWindow(const char* host, IUnknown* control, HWND hostWindow) {
     TPtr<IOleWindow> oleWindow;
     HWND window = nullptr;
-    if (FAILED(control->QueryInterface(IID_IOleWindow, oleWindow.PutVoid())) ||
+    if (FAILED(control->QueryInterface(IID_IOleWindow, oleWindow.Put())) ||
         FAILED(oleWindow->GetWindow(&window)))
         window = nullptr;
     RECT rect{};
@@ -272,7 +228,7 @@ HWND CheckControlWindow(const char* host, IUnknown* control, HWND hostWindow) {
 void CheckFixedSize(IUnknown* control, HWND hostWindow, HWND window) {
     TPtr<IOleObject> object;
     SIZEL extent{};
-    if (SUCCEEDED(control->QueryInterface(IID_IOleObject, object.PutVoid())))
+    if (SUCCEEDED(control->QueryInterface(IID_IOleObject, object.Put())))
         object->GetExtent(DVASPECT_CONTENT, &extent);
     HDC screen = GetDC(nullptr);
     const SIZEL expected{MulDiv(ControlSize, 2540, GetDeviceCaps(screen, LOGPIXELSX)),
@@ -292,7 +248,7 @@ void CheckFixedSize(IUnknown* control, HWND hostWindow, HWND window) {
 
 void CheckDriverCall(IUnknown* control, int port, int serial) {
     TPtr<ITrelmo> trelmo;
-    if (!Check(SUCCEEDED(control->QueryInterface(IID_ITrelmo, trelmo.PutVoid())),
+    if (!Check(SUCCEEDED(control->QueryInterface(IID_ITrelmo, trelmo.Put())),
                "the hosted object answers for ITrelmo"))
         return;
     LONG code = -1, serialNumber = 0;
@@ -312,7 +268,7 @@ void CheckTeardown(HWND frame, HWND window, TPtr<IUnknown>& control, TPtr<IUnkno
     PumpMessages(100);
     HWND after = nullptr;
     TPtr<IOleWindow> oleWindow;
-    if (SUCCEEDED(control->QueryInterface(IID_IOleWindow, oleWindow.PutVoid())))
+    if (SUCCEEDED(control->QueryInterface(IID_IOleWindow, oleWindow.Put())))
         oleWindow->GetWindow(&after);
     Check(!IsWindow(window) && !after, "closing the host destroyed the control's window");
     oleWindow.Reset();
@@ -332,7 +288,7 @@ void CheckTeardown(HWND frame, HWND window, TPtr<IUnknown>& control, TPtr<IUnkno
 void HostInAtlWindow(const TAtl& atl, HWND frame, TPtr<IUnknown>& control) {
     HWND axWindow = CreateWindowExW(0, L"AtlAxWin", ProgId, WS_CHILD | WS_VISIBLE, 340, 20, 100, 80,
                                     frame, nullptr, GetModuleHandleW(nullptr), nullptr);
-    const HRESULT result = axWindow ? atl.AxGetControl(axWindow, control.Put()) : E_FAIL;
+    const HRESULT result = axWindow ? atl.AxGetControl(axWindow, control.Out()) : E_FAIL;
     if (Check(SUCCEEDED(result) && control, "AtlAxWin window %p hosts %ls: 0x%08lx",
               static_cast<void*>(axWindow), ProgId, result))
         CheckControlWindow("AtlAxWin", control.Get(), axWindow);
@@ -349,14 +305,14 @@ void RunHosts(int port, int serial) {
     if (!Check(frame && host, "our frame and host windows (error %lu)", GetLastError()))
         return;
     TPtr<IUnknown> container, control, other, fromHost;
-    const HRESULT result = atl.AxCreateControlEx(ProgId, host, nullptr, container.Put(),
-                                                 control.Put(), IID_NULL, nullptr);
+    const HRESULT result = atl.AxCreateControlEx(ProgId, host, nullptr, container.Out(),
+                                                 control.Out(), IID_NULL, nullptr);
     if (!Check(SUCCEEDED(result) && control && container,
                "AtlAxCreateControlEx(%ls) into our window: 0x%08lx", ProgId, result)) {
         DestroyWindow(frame);
         return;
     }
-    atl.AxGetControl(host, fromHost.Put());
+    atl.AxGetControl(host, fromHost.Out());
     Check(fromHost.Get() == control.Get(), "AtlAxGetControl gives the same object");
     fromHost.Reset();
 
@@ -370,7 +326,7 @@ void RunHosts(int port, int serial) {
     CheckFixedSize(control.Get(), host, window);
     CheckDriverCall(control.Get(), port, serial);
 
-    WaitForScreenshot();
+    WaitForScreenshot("container");
     CheckTeardown(frame, window, control, container, other);
 }
 

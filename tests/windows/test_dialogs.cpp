@@ -11,7 +11,9 @@
 // loaded from this program's folder, without registration. "SCREENSHOT <label>" lines wait
 // for one line on standard input.
 #include "TrelmoLib_TLB.h"
+#include "comtest.h"
 #include "fmuProgr.h"
+#include "guihand.h"
 #include "untToolsRes.h"
 
 #include <commctrl.h>
@@ -26,7 +28,6 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -35,280 +36,23 @@ HINSTANCE ModuleInstance() {
     return GetModuleHandleW(nullptr);
 }
 
+using namespace comtest;
+using namespace guihand;
+
 namespace {
 int BoardPort = 0;
 int ControlPort = 0;
 LPFNGETCLASSOBJECT GetClassObject = nullptr;
-std::wstring LibraryPath;
-DWORD MainThread = 0;
 
 const wchar_t DriverCaption[] = L"Драйвер варнок-платы";
 const wchar_t SettingsKey[] = L"Software\\Norvik\\Trelmo\\Trelmo\\Param";
 const wchar_t FileNameValue[] = L"SoftwareFileName";
-const int MessageText = 0xFFFF; // the text of a message box
 const LONG DriverSpeed = 9600;
 const LONG DriverByteTimeout = 150;
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size,
-                        nullptr, nullptr);
-    return result;
-}
-
-double Now() {
-    static const LONGLONG frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency);
-}
-
-bool WaitUntil(const std::function<bool()>& done, DWORD ms) {
-    for (const double end = Now() + ms; !done();) {
-        if (Now() > end)
-            return false;
-        Sleep(5);
-    }
-    return true;
-}
-
-// `window` is painted completely first: a dialog that has just come up may still be drawing.
-void Screenshot(const char* label, HWND window = nullptr) {
-    if (window) {
-        RedrawWindow(window, nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        Sleep(100);
-    }
-    std::printf("SCREENSHOT %s\n", label);
-    std::fflush(stdout);
-    char c = 0;
-    DWORD got = 0;
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    while (ReadFile(input, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
-    }
-}
-
-// ---------------------------------------------------------------- windows, from outside
-
-std::wstring Text(HWND window) {
-    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
-    return text;
-}
-
-void SetText(HWND window, const std::wstring& text) {
-    SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-BOOL CALLBACK MatchId(HWND child, LPARAM param) {
-    auto& search = *reinterpret_cast<std::pair<int, HWND>*>(param);
-    if (GetDlgCtrlID(child) != search.first)
-        return TRUE;
-    search.second = child;
-    return FALSE;
-}
-
-HWND Child(HWND dialog, int id) {
-    std::pair<int, HWND> search{id, nullptr};
-    EnumChildWindows(dialog, MatchId, reinterpret_cast<LPARAM>(&search));
-    return search.second;
-}
-
-// A visible dialog of the main thread with this caption.
-HWND FindDialog(const wchar_t* caption) {
-    for (HWND window = nullptr;
-         (window = FindWindowExW(nullptr, window, L"#32770", caption)) != nullptr;)
-        if (GetWindowThreadProcessId(window, nullptr) == MainThread && IsWindowVisible(window))
-            return window;
-    return nullptr;
-}
-
-HWND WaitDialog(const wchar_t* caption, DWORD ms = 10000) {
-    HWND found = nullptr;
-    WaitUntil([&] { return (found = FindDialog(caption)) != nullptr; }, ms);
-    if (!found)
-        ADD_FAILURE() << "no dialog \"" << Utf8(caption) << "\" within " << ms << " ms";
-    return found;
-}
-
-// Waits for it; sent, so it returns when the button's handler has.
-void Click(HWND dialog, int id) {
-    HWND button = Child(dialog, id);
-    ASSERT_TRUE(button) << "no control " << id;
-    SendMessageW(button, BM_CLICK, 0, 0);
-}
-
-// For a button whose handler runs long (it only returns when the work is done).
-void Press(HWND dialog, int id) {
-    HWND button = Child(dialog, id);
-    ASSERT_TRUE(button) << "no control " << id;
-    PostMessageW(button, BM_CLICK, 0, 0);
-}
-
-// The close box of the caption.
-void CloseBox(HWND dialog) {
-    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-}
-
-bool Checked(HWND dialog, int id) {
-    return SendMessageW(Child(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-bool Enabled(HWND dialog, int id) {
-    return IsWindowEnabled(Child(dialog, id)) != FALSE;
-}
-bool Visible(HWND dialog, int id) {
-    return IsWindowVisible(Child(dialog, id)) != FALSE;
-}
-
-SIZE ClientSize(HWND window) {
-    RECT box{};
-    GetClientRect(window, &box);
-    return {box.right, box.bottom};
-}
-
-void ExpectClientSize(HWND window, LONG width, LONG height) {
-    const SIZE size = ClientSize(window);
-    EXPECT_EQ(width, size.cx);
-    EXPECT_EQ(height, size.cy);
-}
-
-// A message box of the driver: its text, after which `answer` closes it.
-std::wstring AnswerBox(int answer, const char* screenshot = nullptr) {
-    HWND box = WaitDialog(DriverCaption);
-    if (!box)
-        return L"(no message box)";
-    const std::wstring text = Text(Child(box, MessageText));
-    if (screenshot)
-        Screenshot(screenshot, box);
-    Click(box, answer);
-    return text;
-}
-
-// Runs `body` on a second thread while the main thread sits in a driver method's modal
-// dialog. A dialog the body leaves open is a failure and is closed, so that the test fails
-// instead of hanging.
-class THand {
-public:
-    explicit THand(std::function<void()> body)
-        : Thread([this, body] {
-              body();
-              CloseLeftovers();
-          }) {}
-    ~THand() { Thread.join(); }
-
-private:
-    static BOOL CALLBACK CollectDialog(HWND window, LPARAM param) {
-        wchar_t name[16] = {};
-        GetClassNameW(window, name, 16);
-        if (IsWindowVisible(window) && std::wstring(name) == L"#32770")
-            reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-        return TRUE;
-    }
-
-    static std::vector<HWND> OpenDialogs() {
-        std::vector<HWND> dialogs;
-        EnumThreadWindows(MainThread, CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
-        return dialogs;
-    }
-
-    static void CloseLeftovers() {
-        if (WaitUntil([] { return OpenDialogs().empty(); }, 3000))
-            return;
-        for (int round = 0; round < 20 && !OpenDialogs().empty(); ++round) {
-            for (HWND window : OpenDialogs()) {
-                ADD_FAILURE() << "left open: \"" << Utf8(Text(window)) << "\"";
-                // Message boxes answer No or Cancel; the firmware dialog's close box stops a
-                // write.
-                for (int id : {IDNO, IDCANCEL, IDOK})
-                    if (HWND button = Child(window, id)) {
-                        PostMessageW(button, BM_CLICK, 0, 0);
-                        break;
-                    }
-                PostMessageW(window, WM_CLOSE, 0, 0);
-            }
-            Sleep(500);
-        }
-    }
-
-    std::thread Thread;
-};
-
-// A top-level window of the main thread, to own the dialogs.
-class TOwnerWindow {
-public:
-    TOwnerWindow() {
-        static const ATOM registered = [] {
-            WNDCLASSW kind{};
-            kind.lpfnWndProc = DefWindowProcW;
-            kind.hInstance = GetModuleHandleW(nullptr);
-            kind.lpszClassName = L"TestDialogsOwner";
-            kind.hbrBackground = GetSysColorBrush(COLOR_APPWORKSPACE);
-            return RegisterClassW(&kind);
-        }();
-        (void)registered;
-        Window = CreateWindowExW(0, L"TestDialogsOwner", L"Владелец", WS_OVERLAPPEDWINDOW, 20, 20,
-                                 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        ShowWindow(Window, SW_SHOW);
-        SetActiveWindow(Window);
-        Pump();
-    }
-    ~TOwnerWindow() { DestroyWindow(Window); }
-    TOwnerWindow(const TOwnerWindow&) = delete;
-    TOwnerWindow& operator=(const TOwnerWindow&) = delete;
-    HWND Handle() const { return Window; }
-
-    static void Pump() {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-
-private:
-    HWND Window = nullptr;
-};
-
 // ---------------------------------------------------------------- the driver object
 
-template <class T> class TPtr {
-public:
-    TPtr() = default;
-    ~TPtr() { Reset(); }
-    TPtr(const TPtr&) = delete;
-    TPtr& operator=(const TPtr&) = delete;
-    T* operator->() const { return P; }
-    T* Get() const { return P; }
-    void** Put() {
-        Reset();
-        return reinterpret_cast<void**>(&P);
-    }
-    void Reset() {
-        if (P)
-            std::exchange(P, nullptr)->Release();
-    }
-
-private:
-    T* P = nullptr;
-};
-
-std::wstring TakeBstr(BSTR text) {
-    std::wstring result = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
-    SysFreeString(text);
-    return result;
-}
-
-class TDriverTest : public ::testing::Test {
+class TDriverTest : public TTrelmoTest {
 protected:
     void SetUp() override {
         TPtr<IClassFactory> factory;
@@ -316,37 +60,6 @@ protected:
         ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_ITrelmo, Driver.Put()));
     }
 
-    LONG Get(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(LONG*)) {
-        LONG value = -12345;
-        EXPECT_EQ(S_OK, (Driver.Get()->*get)(&value));
-        return value;
-    }
-    bool GetBool(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(VARIANT_BOOL*)) {
-        VARIANT_BOOL value = VARIANT_FALSE;
-        EXPECT_EQ(S_OK, (Driver.Get()->*get)(&value));
-        return value != VARIANT_FALSE;
-    }
-    std::wstring GetText(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(BSTR*)) {
-        BSTR value = nullptr;
-        EXPECT_EQ(S_OK, (Driver.Get()->*get)(&value));
-        return TakeBstr(value);
-    }
-    void Put(HRESULT (STDMETHODCALLTYPE ITrelmo::*put)(LONG), LONG value) {
-        EXPECT_EQ(S_OK, (Driver.Get()->*put)(value));
-    }
-    void PutBool(HRESULT (STDMETHODCALLTYPE ITrelmo::*put)(VARIANT_BOOL), bool value) {
-        EXPECT_EQ(S_OK, (Driver.Get()->*put)(value ? VARIANT_TRUE : VARIANT_FALSE));
-    }
-    void PutText(HRESULT (STDMETHODCALLTYPE ITrelmo::*put)(BSTR), const std::wstring& value) {
-        BSTR text = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
-        EXPECT_EQ(S_OK, (Driver.Get()->*put)(text));
-        SysFreeString(text);
-    }
-    LONG Call(HRESULT (STDMETHODCALLTYPE ITrelmo::*method)(LONG*)) {
-        LONG code = -12345;
-        EXPECT_EQ(S_OK, (Driver.Get()->*method)(&code));
-        return code;
-    }
     std::wstring Result() {
         return std::to_wstring(Get(&ITrelmo::get_ResultCode)) + L", " +
                GetText(&ITrelmo::get_ResultDescription);
@@ -362,44 +75,9 @@ protected:
         }
         return code;
     }
-
-    TPtr<ITrelmo> Driver;
 };
 
 // ---------------------------------------------------------------- files and settings
-
-std::wstring TempPath(const std::wstring& name) {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    return folder + name;
-}
-
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const bool ok =
-        bytes.empty() ||
-        (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size());
-    CloseHandle(file);
-    return ok;
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    std::string data;
-    if (file == INVALID_HANDLE_VALUE)
-        return data;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        data.append(buffer, got);
-    CloseHandle(file);
-    return data;
-}
 
 // Every byte value, the zero byte and cp1251's undefined 0x98 among them.
 std::string Image(std::size_t size) {
@@ -444,96 +122,6 @@ void RestoreFileName(const std::wstring& value) {
                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
-// ---------------------------------------------------------------- the board's control line
-
-// The virtual board's control commands, through the serial port its control pty is mapped to.
-class TBoardControl {
-public:
-    ~TBoardControl() {
-        if (Port != INVALID_HANDLE_VALUE)
-            CloseHandle(Port);
-    }
-
-    bool Open(int number) {
-        const std::wstring name = L"\\\\.\\COM" + std::to_wstring(number);
-        Port = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-        if (Port == INVALID_HANDLE_VALUE)
-            return false;
-        DCB line{};
-        line.DCBlength = sizeof line;
-        GetCommState(Port, &line);
-        line.BaudRate = CBR_115200;
-        line.ByteSize = 8;
-        line.Parity = NOPARITY;
-        line.StopBits = ONESTOPBIT;
-        line.fBinary = TRUE;
-        line.fOutxCtsFlow = line.fOutxDsrFlow = line.fOutX = line.fInX = FALSE;
-        line.fDtrControl = DTR_CONTROL_DISABLE;
-        line.fRtsControl = RTS_CONTROL_DISABLE;
-        COMMTIMEOUTS timeouts{};
-        timeouts.ReadIntervalTimeout = 20;
-        timeouts.ReadTotalTimeoutConstant = 100;
-        timeouts.WriteTotalTimeoutConstant = 1000;
-        return SetCommState(Port, &line) && SetCommTimeouts(Port, &timeouts) &&
-               PurgeComm(Port, PURGE_RXCLEAR | PURGE_TXCLEAR);
-    }
-
-    // The reply lines, the closing OK, ERR or END line included.
-    std::vector<std::string> Ask(const std::string& command, bool query) {
-        const std::string line = command + "\n";
-        DWORD written = 0;
-        std::vector<std::string> reply;
-        if (!WriteFile(Port, line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
-            return reply;
-        std::string partial;
-        for (const double end = Now() + 3000; Now() < end;) {
-            char buffer[512];
-            DWORD got = 0;
-            if (!ReadFile(Port, buffer, sizeof buffer, &got, nullptr))
-                break;
-            for (DWORD i = 0; i < got; ++i) {
-                if (buffer[i] == '\r')
-                    continue;
-                if (buffer[i] != '\n') {
-                    partial += buffer[i];
-                    continue;
-                }
-                reply.push_back(partial);
-                if ((query ? partial == "END" : partial == "OK") || partial.rfind("ERR", 0) == 0)
-                    return reply;
-                partial.clear();
-            }
-        }
-        reply.push_back("(no reply to " + command + ")");
-        return reply;
-    }
-
-    void Command(const std::string& command) {
-        const std::vector<std::string> reply = Ask(command, false);
-        EXPECT_EQ(std::vector<std::string>{"OK"}, reply) << command;
-    }
-
-    std::map<std::string, std::string> State() {
-        std::map<std::string, std::string> state;
-        for (const std::string& line : Ask("state", true)) {
-            const std::size_t equals = line.find('=');
-            if (equals != std::string::npos)
-                state[line.substr(0, equals)] = line.substr(equals + 1);
-        }
-        EXPECT_FALSE(state.empty()) << "the board's state";
-        return state;
-    }
-
-    int Number(const std::string& name) {
-        std::map<std::string, std::string> state = State();
-        return state.count(name) ? std::atoi(state[name].c_str()) : -1;
-    }
-
-private:
-    HANDLE Port = INVALID_HANDLE_VALUE;
-};
-
 // ================================================================ About box and log settings
 
 class Dialogs : public TDriverTest {};
@@ -557,7 +145,7 @@ std::wstring FileVersion(const std::wstring& path) {
 // driver's result and log as they were.
 TEST_F(Dialogs, AboutBox) {
     const std::wstring version = GetText(&ITrelmo::get_Version);
-    EXPECT_EQ(FileVersion(LibraryPath), version);
+    EXPECT_EQ(FileVersion(LibraryPath()), version);
     const std::wstring log = TempPath(L"about-dlg.log");
     DeleteFileW(log.c_str());
     PutText(&ITrelmo::put_ComLogFile, log);
@@ -718,7 +306,7 @@ TEST(Progress, StartStepStopBreak) {
         progress.Step();
         ExpectBar(window, 1, 10);
         EXPECT_EQ(L"Запись таблицы", Text(GetDlgItem(window, IDC_PROGRESS_TEXT)));
-        TOwnerWindow::Pump();
+        Pump();
         Screenshot("progress");
         EXPECT_FALSE(progress.BreakRequested());
         SendMessageW(GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
@@ -995,7 +583,7 @@ TEST_F(Firmware, FailedBlockAsksWhetherToGoOn) {
                       return;
                   EXPECT_EQ(file, Text(Child(dialog, IDC_PROG_FILE)));
                   Press(dialog, IDC_PROG_START);
-                  const std::wstring text = AnswerBox(IDNO);
+                  const std::wstring text = AnswerBox(DriverCaption, IDNO);
                   EXPECT_EQ(0u, text.rfind(L"(51) ", 0)) << Utf8(text);
                   EXPECT_TRUE(WaitUntil([&] { return !Writing(dialog); }, 5000));
                   ExpectNoBox();
@@ -1019,7 +607,7 @@ TEST_F(Firmware, UnreadableFileNeverEntersProgramMode) {
                   if (!dialog)
                       return;
                   StartWrite(dialog, missing, false);
-                  std::wstring text = AnswerBox(IDOK, "firmware-badfile");
+                  std::wstring text = AnswerBox(DriverCaption, IDOK, "firmware-badfile");
                   EXPECT_NE(std::wstring::npos, text.find(L"Не удалось прочитать файл прошивки"))
                       << Utf8(text);
                   EXPECT_NE(std::wstring::npos, text.find(missing)) << Utf8(text);
@@ -1027,7 +615,7 @@ TEST_F(Firmware, UnreadableFileNeverEntersProgramMode) {
                   ExpectIdle(dialog);
 
                   StartWrite(dialog, empty, false);
-                  text = AnswerBox(IDOK);
+                  text = AnswerBox(DriverCaption, IDOK);
                   EXPECT_NE(std::wstring::npos, text.find(L"Пустой файл прошивки")) << Utf8(text);
                   EXPECT_TRUE(WaitUntil([&] { return !Writing(dialog); }, 5000));
                   ExpectIdle(dialog);
@@ -1080,19 +668,10 @@ int main(int argc, char** argv) {
             BoardPort = std::atoi(argv[i + 1]);
             ControlPort = std::atoi(argv[i + 2]);
         }
-    wchar_t path[MAX_PATH];
-    const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    LibraryPath = self.substr(0, self.find_last_of(L'\\') + 1) + L"Trelmo.dll";
-    HMODULE library = LoadLibraryW(LibraryPath.c_str());
-    if (library)
-        GetClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(
-            reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
-    if (!GetClassObject) {
-        std::printf("cannot load Trelmo.dll or its DllGetClassObject (error %lu)\n",
-                    GetLastError());
+    GetClassObject = LoadClassObjectEntry();
+    if (!GetClassObject)
         return 3;
-    }
-    MainThread = GetCurrentThreadId();
+    MainThread() = GetCurrentThreadId();
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&classes);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

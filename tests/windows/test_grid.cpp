@@ -2,6 +2,7 @@
 // editors use it, and a read-only view of 60,000 rows whose text the owner gives, as a
 // memory dump viewer would use it. Messages are sent on the grid's own thread, so every step
 // is done when the call returns.
+#include "guihand.h"
 #include "untGrid.h"
 
 #include <gtest/gtest.h>
@@ -14,17 +15,12 @@
 #include <utility>
 #include <vector>
 
+using guihand::Pump;
+
 namespace {
 const int Width = 400, Height = 220;
 
-void Pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
+// The grid is on this thread: it paints only while the thread handles messages.
 void Screenshot(const char* label, HWND window) {
     RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -33,13 +29,7 @@ void Screenshot(const char* label, HWND window) {
         Pump();
         Sleep(30);
     }
-    std::printf("SCREENSHOT %s\n", label);
-    std::fflush(stdout);
-    char c = 0;
-    DWORD got = 0;
-    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &c, 1, &got, nullptr) && got == 1 &&
-           c != '\n') {
-    }
+    guihand::WaitForScreenshot(label);
 }
 
 // Ctrl held or not, for the keys that read it.

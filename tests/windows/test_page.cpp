@@ -11,6 +11,8 @@
 // registers it, since the frame creates the page by its class identifier, and unregisters it
 // at the end. "SCREENSHOT <label>" lines wait for one line on standard input.
 #include "TrelmoLib_TLB.h"
+#include "comtest.h"
+#include "guihand.h"
 #include "untToolsRes.h"
 
 #include <gtest/gtest.h>
@@ -24,13 +26,14 @@
 #include <map>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
+
+using namespace comtest;
+using namespace guihand;
 
 namespace {
 int BoardPort = 0;
 int ControlPort = 0;
-DWORD MainThread = 0;
 
 const LONG BoardSpeed = 9600;
 const LONG ByteTimeout = 150;
@@ -38,94 +41,11 @@ const wchar_t SettingsKey[] = L"Software\\Norvik\\Trelmo\\Trelmo\\Param";
 const int PageButtons[] = {IDC_PAGE_CONNECT, IDC_PAGE_SET_BAUD, IDC_PAGE_SEARCH,   IDC_PAGE_TABLES,
                            IDC_PAGE_LOG,     IDC_PAGE_PROG,     IDC_PAGE_DEFAULTS, IDC_PAGE_ABOUT};
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty())
-        return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size,
-                        nullptr, nullptr);
-    return result;
-}
-
-bool WaitUntil(const std::function<bool()>& done, DWORD ms) {
-    for (const DWORD start = GetTickCount(); !done();) {
-        if (GetTickCount() - start > ms)
-            return false;
-        Sleep(10);
-    }
-    return true;
-}
-
-void Screenshot(const char* label, HWND window) {
-    RedrawWindow(window, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    Sleep(100);
-    std::printf("SCREENSHOT %s\n", label);
-    std::fflush(stdout);
-    char c = 0;
-    DWORD got = 0;
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    while (ReadFile(input, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
-    }
-}
-
-// ---------------------------------------------------------------- windows, from outside
-
-std::wstring Text(HWND window) {
-    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
-    return text;
-}
-
-BOOL CALLBACK MatchId(HWND child, LPARAM param) {
-    auto& search = *reinterpret_cast<std::pair<int, HWND>*>(param);
-    if (GetDlgCtrlID(child) != search.first)
-        return TRUE;
-    search.second = child;
-    return FALSE;
-}
-
-HWND Child(HWND parent, int id) {
-    std::pair<int, HWND> search{id, nullptr};
-    EnumChildWindows(parent, MatchId, reinterpret_cast<LPARAM>(&search));
-    return search.second;
-}
-
-std::wstring TextOf(HWND parent, int id) {
-    return Text(Child(parent, id));
-}
-
-void SetTextOf(HWND parent, int id, const std::wstring& text) {
-    SendMessageW(Child(parent, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-bool Enabled(HWND parent, int id) {
-    return IsWindowEnabled(Child(parent, id)) != FALSE;
-}
-
 bool AllButtons(HWND page, bool enabled) {
     for (int id : PageButtons)
         if (Enabled(page, id) != enabled)
             return false;
     return true;
-}
-
-// Sent: returns when the button's action has ended.
-void Click(HWND parent, int id) {
-    HWND button = Child(parent, id);
-    ASSERT_TRUE(button) << "no control " << id;
-    SendMessageW(button, BM_CLICK, 0, 0);
-}
-
-// Posted: for an action that opens a dialog and returns only when it closes.
-void Press(HWND parent, int id) {
-    HWND button = Child(parent, id);
-    ASSERT_TRUE(button) << "no control " << id;
-    PostMessageW(button, BM_CLICK, 0, 0);
 }
 
 std::wstring ComboItem(HWND combo, LRESULT index) {
@@ -160,154 +80,28 @@ RECT ChildRect(HWND parent, int id) {
     return box;
 }
 
-struct TWindowSearch {
-    const wchar_t* Caption; // null: any window that holds the settings page
-    HWND Found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
-    auto& search = *reinterpret_cast<TWindowSearch*>(param);
-    wchar_t kind[16] = {};
-    GetClassNameW(window, kind, 16);
-    if (!IsWindowVisible(window) || std::wstring(kind) != L"#32770")
-        return TRUE;
-    const bool match = search.Caption ? Text(window) == search.Caption
-                                      : Child(window, IDC_PAGE_CONNECT) != nullptr;
-    if (!match)
-        return TRUE;
-    search.Found = window;
-    return FALSE;
-}
-
-// A visible dialog of the main thread.
-HWND FindWindowOfMain(const wchar_t* caption) {
-    TWindowSearch search{caption, nullptr};
-    EnumThreadWindows(MainThread, MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
-}
-
-HWND WaitWindow(const wchar_t* caption, DWORD ms = 10000) {
+// The property frame: the dialog of the main thread that holds the settings page.
+HWND WaitFrame() {
     HWND found = nullptr;
-    WaitUntil([&] { return (found = FindWindowOfMain(caption)) != nullptr; }, ms);
+    WaitUntil(
+        [&] {
+            for (HWND window : OpenDialogs())
+                if (Child(window, IDC_PAGE_CONNECT))
+                    found = window;
+            return found != nullptr;
+        },
+        10000);
     if (!found)
-        ADD_FAILURE() << "no window \"" << (caption ? Utf8(caption) : "with the page") << "\"";
+        ADD_FAILURE() << "no window with the page";
     return found;
 }
 
 HWND FocusOfMain() {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    GetGUIThreadInfo(MainThread, &info);
+    GetGUIThreadInfo(MainThread(), &info);
     return info.hwndFocus;
 }
-
-// ---------------------------------------------------------------- the driver object
-
-template <class T> class TPtr {
-public:
-    TPtr() = default;
-    ~TPtr() { Reset(); }
-    TPtr(const TPtr&) = delete;
-    TPtr& operator=(const TPtr&) = delete;
-    T* operator->() const { return P; }
-    T* Get() const { return P; }
-    void** Put() {
-        Reset();
-        return reinterpret_cast<void**>(&P);
-    }
-    void Reset() {
-        if (P)
-            std::exchange(P, nullptr)->Release();
-    }
-
-private:
-    T* P = nullptr;
-};
-
-std::wstring TakeBstr(BSTR text) {
-    std::wstring result = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
-    SysFreeString(text);
-    return result;
-}
-
-// The virtual board's control commands, through the serial port its control pty is mapped to.
-class TBoardControl {
-public:
-    ~TBoardControl() {
-        if (Port != INVALID_HANDLE_VALUE)
-            CloseHandle(Port);
-    }
-
-    bool Open(int number) {
-        const std::wstring name = L"\\\\.\\COM" + std::to_wstring(number);
-        Port = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-        if (Port == INVALID_HANDLE_VALUE)
-            return false;
-        DCB line{};
-        line.DCBlength = sizeof line;
-        GetCommState(Port, &line);
-        line.BaudRate = CBR_115200;
-        line.ByteSize = 8;
-        line.Parity = NOPARITY;
-        line.StopBits = ONESTOPBIT;
-        line.fBinary = TRUE;
-        line.fOutxCtsFlow = line.fOutxDsrFlow = line.fOutX = line.fInX = FALSE;
-        line.fDtrControl = DTR_CONTROL_DISABLE;
-        line.fRtsControl = RTS_CONTROL_DISABLE;
-        COMMTIMEOUTS timeouts{};
-        timeouts.ReadIntervalTimeout = 20;
-        timeouts.ReadTotalTimeoutConstant = 100;
-        timeouts.WriteTotalTimeoutConstant = 1000;
-        return SetCommState(Port, &line) && SetCommTimeouts(Port, &timeouts) &&
-               PurgeComm(Port, PURGE_RXCLEAR | PURGE_TXCLEAR);
-    }
-
-    // The reply lines up to the closing OK, ERR or END line, which is included.
-    std::vector<std::string> Ask(const std::string& command, bool query) {
-        const std::string line = command + "\n";
-        DWORD written = 0;
-        std::vector<std::string> reply;
-        if (!WriteFile(Port, line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
-            return reply;
-        std::string partial;
-        for (const DWORD start = GetTickCount(); GetTickCount() - start < 3000;) {
-            char buffer[512];
-            DWORD got = 0;
-            if (!ReadFile(Port, buffer, sizeof buffer, &got, nullptr))
-                break;
-            for (DWORD i = 0; i < got; ++i) {
-                if (buffer[i] == '\r')
-                    continue;
-                if (buffer[i] != '\n') {
-                    partial += buffer[i];
-                    continue;
-                }
-                reply.push_back(partial);
-                if ((query ? partial == "END" : partial == "OK") || partial.rfind("ERR", 0) == 0)
-                    return reply;
-                partial.clear();
-            }
-        }
-        reply.push_back("(no reply to " + command + ")");
-        return reply;
-    }
-
-    void Command(const std::string& command) {
-        EXPECT_EQ(std::vector<std::string>{"OK"}, Ask(command, false)) << command;
-    }
-
-    int Number(const std::string& name) {
-        for (const std::string& line : Ask("state", true))
-            if (line.rfind(name + "=", 0) == 0)
-                return std::atoi(line.c_str() + name.size() + 1);
-        ADD_FAILURE() << "no " << name << " in the board's state";
-        return -1;
-    }
-
-private:
-    HANDLE Port = INVALID_HANDLE_VALUE;
-};
 
 DWORD StoredNumber(const wchar_t* name) {
     DWORD value = 0, size = sizeof value;
@@ -345,7 +139,7 @@ public:
     STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
 };
 
-class Page : public ::testing::Test {
+class Page : public TTrelmoTest {
 protected:
     void SetUp() override {
         ASSERT_EQ(S_OK, CoCreateInstance(CLSID_Trelmo, nullptr, CLSCTX_INPROC_SERVER, IID_ITrelmo,
@@ -358,24 +152,6 @@ protected:
         Put(&ITrelmo::put_BaudRate, BoardSpeed);
     }
 
-    LONG Get(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(LONG*)) {
-        LONG value = -12345;
-        EXPECT_EQ(S_OK, (Driver.Get()->*get)(&value));
-        return value;
-    }
-    std::wstring GetText(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(BSTR*)) {
-        BSTR value = nullptr;
-        EXPECT_EQ(S_OK, (Driver.Get()->*get)(&value));
-        return TakeBstr(value);
-    }
-    void Put(HRESULT (STDMETHODCALLTYPE ITrelmo::*put)(LONG), LONG value) {
-        EXPECT_EQ(S_OK, (Driver.Get()->*put)(value));
-    }
-    LONG Call(HRESULT (STDMETHODCALLTYPE ITrelmo::*method)(LONG*)) {
-        LONG code = -12345;
-        EXPECT_EQ(S_OK, (Driver.Get()->*method)(&code));
-        return code;
-    }
     // The result line's form of the driver's result.
     std::wstring ResultLine() {
         return L"(" + std::to_wstring(Get(&ITrelmo::get_ResultCode)) + L") " +
@@ -386,7 +162,7 @@ protected:
     // closes the frame, else it is cancelled here and the test fails.
     void RunFrame(const std::function<void(HWND frame, HWND page)>& hand) {
         std::thread worker([&] {
-            HWND frame = WaitWindow(nullptr);
+            HWND frame = WaitFrame();
             if (!frame)
                 return;
             hand(frame, GetParent(Child(frame, IDC_PAGE_CONNECT)));
@@ -403,7 +179,6 @@ protected:
     // The frame's Cancel, or the close box: the page is not applied either way.
     static void Cancel(HWND frame) { Press(frame, IDCANCEL); }
 
-    TPtr<ITrelmo> Driver;
     TBoardControl Board;
 };
 
@@ -522,7 +297,7 @@ TEST_F(Page, LettersInTimeoutStopBeforeAnyExchange) {
         Click(page, IDC_PAGE_CONNECT);
         EXPECT_EQ(L"\"12а\" не является целым числом", TextOf(page, IDC_PAGE_RESULT));
         EXPECT_TRUE(AllButtons(page, true));
-        EXPECT_EQ(nullptr, FindWindowOfMain(L"Драйвер варнок-платы")) << "a message box";
+        EXPECT_EQ(nullptr, FindDialog(L"Драйвер варнок-платы")) << "a message box";
         Screenshot("page-bad-timeout", frame);
         Cancel(frame);
     });
@@ -578,7 +353,7 @@ TEST_F(Page, OpensTheOtherDialogs) {
             SCOPED_TRACE(Utf8(step.Caption));
             SetTextOf(page, IDC_PAGE_RESULT, L"(старый результат)");
             Press(page, step.Button);
-            HWND dialog = WaitWindow(step.Caption);
+            HWND dialog = WaitDialog(step.Caption);
             if (!dialog)
                 continue;
             EXPECT_TRUE(AllButtons(page, false)) << "busy";
@@ -680,23 +455,14 @@ int main(int argc, char** argv) {
     }
     BoardPort = std::atoi(argv[1]);
     ControlPort = std::atoi(argv[2]);
-    wchar_t path[MAX_PATH];
-    const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    const std::wstring library = self.substr(0, self.find_last_of(L'\\') + 1) + L"Trelmo.dll";
-    HMODULE module = LoadLibraryW(library.c_str());
     using TEntry = HRESULT(STDAPICALLTYPE*)();
-    auto entry = [&](const char* name) {
-        return module
-                   ? reinterpret_cast<TEntry>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                   : nullptr;
-    };
-    const TEntry registerServer = entry("DllRegisterServer");
-    const TEntry unregisterServer = entry("DllUnregisterServer");
+    const auto registerServer = Export<TEntry>(LoadTrelmo(), "DllRegisterServer");
+    const auto unregisterServer = Export<TEntry>(LoadTrelmo(), "DllUnregisterServer");
     if (!registerServer || !unregisterServer) {
         std::printf("cannot load Trelmo.dll (error %lu)\n", GetLastError());
         return 3;
     }
-    MainThread = GetCurrentThreadId();
+    MainThread() = GetCurrentThreadId();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const std::map<std::wstring, DWORD> stored = {
         {L"Timeout", StoredNumber(L"Timeout")},

@@ -9,6 +9,8 @@
 // file nobody may write: the open is refused with access denied, as for a port another program
 // holds. Before picking the found board it prints "SCREENSHOT found" and waits for a line.
 #include "TrelmoLib_TLB.h"
+#include "comtest.h"
+#include "guihand.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -23,6 +25,9 @@
 #include <thread>
 #include <vector>
 
+using namespace comtest;
+using namespace guihand;
+
 namespace {
 int BoardPort = 0, BusyPort = 0;
 std::wstring BusyLink;
@@ -32,13 +37,8 @@ const wchar_t Searching[] = L"идет поиск...";
 const wchar_t NotFound[] = L"не найдено";
 
 ITrelmo* CreateDriver() {
-    IClassFactory* factory = nullptr;
     ITrelmo* driver = nullptr;
-    if (SUCCEEDED(
-            GetClassObject(CLSID_Trelmo, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
-        factory->CreateInstance(nullptr, IID_ITrelmo, reinterpret_cast<void**>(&driver));
-        factory->Release();
-    }
+    CreateFromFactory(GetClassObject, IID_ITrelmo, reinterpret_cast<void**>(&driver));
     return driver;
 }
 
@@ -63,13 +63,6 @@ void SaveTimeouts(LONG timeout, LONG commandTimeout) {
     driver->SaveRegParams(&result);
     EXPECT_EQ(0, result);
     driver->Release();
-}
-
-bool WaitUntil(const std::function<bool()>& done, DWORD ms) {
-    for (const DWORD start = GetTickCount(); !done(); Sleep(5))
-        if (GetTickCount() - start > ms)
-            return false;
-    return true;
 }
 
 // A Unix program, as Wine starts one: there is no process handle, so callers wait for the effect.
@@ -97,33 +90,18 @@ struct TDialogView {
     HWND Window = nullptr, List = nullptr, Start = nullptr, Stop = nullptr, Close = nullptr;
     HWND CheckAll = nullptr, ClearAll = nullptr;
 
-    std::wstring Cell(int row, int column) const {
-        wchar_t text[256] = L"";
-        LVITEMW item{};
-        item.iSubItem = column;
-        item.pszText = text;
-        item.cchTextMax = 256;
-        SendMessageW(List, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-        return text;
-    }
-    int Rows() const { return static_cast<int>(SendMessageW(List, LVM_GETITEMCOUNT, 0, 0)); }
+    std::wstring Cell(int row, int column) const { return TList(List).Cell(row, column); }
+    int Rows() const { return TList(List).Rows(); }
     int Row(int port) const {
         for (int row = 0; row < Rows(); ++row)
             if (Cell(row, 0) == L"COM" + std::to_wstring(port))
                 return row;
         return -1;
     }
-    UINT State(int row, UINT mask) const {
-        return static_cast<UINT>(SendMessageW(List, LVM_GETITEMSTATE, row, mask));
-    }
-    bool Checked(int row) const { return State(row, LVIS_STATEIMAGEMASK) == 2u << 12; }
-    void SetState(int row, UINT state, UINT mask) const {
-        LVITEMW item{};
-        item.state = state;
-        item.stateMask = mask;
-        SendMessageW(List, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
-    }
-    void Check(int row) const { SetState(row, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK); }
+    UINT State(int row, UINT mask) const { return TList(List).State(row, mask); }
+    bool Checked(int row) const { return TList(List).Checked(row); }
+    void SetState(int row, UINT state, UINT mask) const { TList(List).SetState(row, state, mask); }
+    void Check(int row) const { TList(List).SetChecked(row, true); }
     void Click(HWND button) const { SendMessageW(button, BM_CLICK, 0, 0); }
     // Clears every check, then checks the rows of these ports only.
     void CheckOnly(std::initializer_list<int> ports) const {
@@ -160,16 +138,6 @@ struct TDialogView {
     }
 };
 
-BOOL CALLBACK FindCaption(HWND window, LPARAM param) {
-    wchar_t text[64] = L"";
-    GetWindowTextW(window, text, 64);
-    if (IsWindowVisible(window) && std::wstring(text) == Caption) {
-        *reinterpret_cast<HWND*>(param) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // The two glyph buttons are known by their hints only.
 BOOL CALLBACK FindHints(HWND window, LPARAM param) {
     auto& dialog = *reinterpret_cast<TDialogView*>(param);
@@ -194,12 +162,11 @@ BOOL CALLBACK FindHints(HWND window, LPARAM param) {
 // Opens the search dialog of `caller` here, where it is modal, and works it with `user` on a
 // second thread; the method's result. Whatever `user` leaves open is closed.
 LONG RunDialog(ITrelmo* caller, const std::function<void(const TDialogView&)>& user) {
-    const DWORD gui = GetCurrentThreadId();
     std::atomic<bool> returned{false};
     std::thread second([&] {
         TDialogView dialog;
         const auto found = [&] {
-            EnumThreadWindows(gui, FindCaption, reinterpret_cast<LPARAM>(&dialog.Window));
+            dialog.Window = FindDialog(Caption);
             return returned || dialog.Window;
         };
         if (!WaitUntil(found, 10000) || !dialog.Window) {
@@ -210,7 +177,7 @@ LONG RunDialog(ITrelmo* caller, const std::function<void(const TDialogView&)>& u
         dialog.Start = FindWindowExW(dialog.Window, nullptr, L"Button", L"Начать поиск");
         dialog.Stop = FindWindowExW(dialog.Window, nullptr, L"Button", L"Прервать");
         dialog.Close = FindWindowExW(dialog.Window, nullptr, L"Button", L"Закрыть");
-        EnumThreadWindows(gui, FindHints, reinterpret_cast<LPARAM>(&dialog));
+        EnumThreadWindows(MainThread(), FindHints, reinterpret_cast<LPARAM>(&dialog));
         if (dialog.List && dialog.Start && dialog.Stop && dialog.Close && dialog.CheckAll &&
             dialog.ClearAll)
             user(dialog);
@@ -224,16 +191,6 @@ LONG RunDialog(ITrelmo* caller, const std::function<void(const TDialogView&)>& u
     returned = true;
     second.join();
     return result;
-}
-
-void Screenshot(const char* label) {
-    std::printf("SCREENSHOT %s\n", label);
-    std::fflush(stdout);
-    char c = 0;
-    DWORD got = 0;
-    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &c, 1, &got, nullptr) && got == 1 &&
-           c != '\n') {
-    }
 }
 
 class Search : public ::testing::Test {
@@ -291,7 +248,7 @@ TEST_F(SearchAt9600, FindsTheBoardAfterTheSlowerSpeedsAndThePickGoesToTheCaller)
                 EXPECT_EQ(L"", d.Cell(row, 1) + d.Cell(row, 2)) << row;
             }
         EXPECT_EQ(L"Варнок-плата ВП-1", d.Cell(board, 2));
-        Screenshot("found");
+        WaitForScreenshot("found");
 
         d.Click(d.ClearAll); // a pick does not depend on the check marks
         d.SetState(board, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
@@ -376,16 +333,10 @@ int main(int argc, char** argv) {
         BusyPort = std::atoi(argv[2]);
         BusyLink.assign(argv[3], argv[3] + std::strlen(argv[3]));
     }
-    wchar_t path[MAX_PATH];
-    std::wstring library(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    library = library.substr(0, library.find_last_of(L'\\') + 1) + L"Trelmo.dll";
-    if (HMODULE module = LoadLibraryW(library.c_str()))
-        GetClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(
-            reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-    if (!GetClassObject) {
-        std::printf("cannot load Trelmo.dll (error %lu)\n", GetLastError());
+    GetClassObject = LoadClassObjectEntry();
+    if (!GetClassObject)
         return 3;
-    }
+    MainThread() = GetCurrentThreadId();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     // The tests save their own time-outs; the user's come back at the end.
     ITrelmo* saved = CreateDriver();

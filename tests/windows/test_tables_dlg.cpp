@@ -8,6 +8,7 @@
 // Trelmo.dll is loaded from the program's folder. "SCREENSHOT <label>" lines wait for a line
 // on standard input.
 #include "TrelmoLib_TLB.h"
+#include "comtest.h"
 #include "guihand.h"
 #include "untGrid.h"
 #include "untToolsRes.h"
@@ -20,6 +21,7 @@
 #include <string>
 #include <utility>
 
+using namespace comtest;
 using namespace guihand;
 
 namespace {
@@ -31,54 +33,7 @@ const wchar_t TablesCaption[] = L"Таблицы";
 const wchar_t GeneralTable[] = L"Общие параметры"; // table 1: one row, nine fields
 const wchar_t RelayTable[] = L"Реле";              // table 2: eight rows, three fields
 
-std::wstring TakeBstr(BSTR text) {
-    std::wstring result = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
-    SysFreeString(text);
-    return result;
-}
-
 // ---------------------------------------------------------------- the dialogs from outside
-
-class TList {
-public:
-    explicit TList(HWND list) : List(list) {}
-    int Rows() const { return static_cast<int>(SendMessageW(List, LVM_GETITEMCOUNT, 0, 0)); }
-    std::wstring Cell(int row, int column) const {
-        wchar_t text[256] = {};
-        LVITEMW item{};
-        item.iSubItem = column;
-        item.pszText = text;
-        item.cchTextMax = 256;
-        SendMessageW(List, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
-                     reinterpret_cast<LPARAM>(&item));
-        return text;
-    }
-    bool Checked(int row) const {
-        return (SendMessageW(List, LVM_GETITEMSTATE, static_cast<WPARAM>(row),
-                             LVIS_STATEIMAGEMASK) >>
-                12) == 2;
-    }
-    void SetChecked(int row, bool checked) {
-        LVITEMW item{};
-        item.stateMask = LVIS_STATEIMAGEMASK;
-        item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
-        SendMessageW(List, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
-                     reinterpret_cast<LPARAM>(&item));
-    }
-    void Select(int row) {
-        LVITEMW item{};
-        item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(List, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
-                     reinterpret_cast<LPARAM>(&item));
-    }
-    int Selected() const {
-        return static_cast<int>(
-            SendMessageW(List, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    }
-
-private:
-    HWND List;
-};
 
 class TGridView {
 public:
@@ -158,61 +113,13 @@ void ChooseFile(HWND owner, const std::wstring& path, const char* screenshot = n
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 10000));
 }
 
-std::string ReadFileBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    std::string data;
-    if (file == INVALID_HANDLE_VALUE)
-        return data;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        data.append(buffer, got);
-    CloseHandle(file);
-    return data;
-}
-
-SIZE WindowSize(HWND window) {
-    RECT box{};
-    GetWindowRect(window, &box);
-    return {box.right - box.left, box.bottom - box.top};
-}
-
-// A top-level window of the main thread, to own the dialogs.
-class TOwnerWindow {
-public:
-    TOwnerWindow() {
-        WNDCLASSW kind{};
-        kind.lpfnWndProc = DefWindowProcW;
-        kind.hInstance = GetModuleHandleW(nullptr);
-        kind.lpszClassName = L"TestTablesOwner";
-        kind.hbrBackground = GetSysColorBrush(COLOR_APPWORKSPACE);
-        RegisterClassW(&kind);
-        Window = CreateWindowExW(0, L"TestTablesOwner", L"Владелец", WS_OVERLAPPEDWINDOW, 20, 20,
-                                 300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        ShowWindow(Window, SW_SHOW);
-    }
-    ~TOwnerWindow() { DestroyWindow(Window); }
-    TOwnerWindow(const TOwnerWindow&) = delete;
-    TOwnerWindow& operator=(const TOwnerWindow&) = delete;
-    HWND Handle() const { return Window; }
-
-private:
-    HWND Window = nullptr;
-};
-
 // ---------------------------------------------------------------- the fixture
 
-class TablesDialog : public ::testing::Test {
+class TablesDialog : public TTrelmoTest {
 protected:
     void SetUp() override {
         ASSERT_GT(BoardPort, 0) << "<board port> <control port> missing";
-        IClassFactory* factory = nullptr;
-        ASSERT_EQ(S_OK, GetClassObject(CLSID_Trelmo, IID_IClassFactory,
-                                       reinterpret_cast<void**>(&factory)));
-        EXPECT_EQ(S_OK,
-                  factory->CreateInstance(nullptr, IID_ITrelmo, reinterpret_cast<void**>(&Driver)));
-        factory->Release();
+        ASSERT_EQ(S_OK, CreateFromFactory(GetClassObject, IID_ITrelmo, Driver.Put()));
         ASSERT_TRUE(Driver);
         Driver->put_PortNumber(BoardPort);
         Driver->put_BaudRate(2400);
@@ -222,22 +129,8 @@ protected:
         Board.Command("clear");
         ASSERT_EQ(0, Call(&ITrelmo::InitTables)) << Result();
     }
-    void TearDown() override {
-        Board.Command("clear");
-        if (Driver)
-            Driver->Release();
-    }
+    void TearDown() override { Board.Command("clear"); }
 
-    LONG Call(HRESULT (STDMETHODCALLTYPE ITrelmo::*method)(LONG*)) {
-        LONG code = -12345;
-        EXPECT_EQ(S_OK, (Driver->*method)(&code));
-        return code;
-    }
-    LONG Get(HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(LONG*)) {
-        LONG value = -12345;
-        EXPECT_EQ(S_OK, (Driver->*get)(&value));
-        return value;
-    }
     std::string Result() {
         BSTR text = nullptr;
         Driver->get_ResultDescription(&text);
@@ -295,7 +188,6 @@ protected:
         return caption ? WaitDialog(caption) : nullptr;
     }
 
-    ITrelmo* Driver = nullptr;
     TBoardControl Board;
 };
 
@@ -446,9 +338,7 @@ TEST_F(TablesDialog, GridEditorEnterReadAndRefresh) {
 // load the file back through the open dialog and the selection dialog: the board has the saved
 // values again, the read-only field (refused with 0x7A) passing silently.
 TEST_F(TablesDialog, SaveChangeLoad) {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    const std::wstring file = std::wstring(folder) + L"таблицы-теста.txt";
+    const std::wstring file = TempPath(L"таблицы-теста.txt");
     DeleteFileW(file.c_str());
 
     EXPECT_EQ(0, RunDialog([&] {
@@ -601,9 +491,7 @@ TEST_F(TablesDialog, OpeningCanBeStopped) {
 
 // With method logging on, the dialog's Disconnect is logged first, then ShowTablesDlg with 0.
 TEST_F(TablesDialog, MethodLogLines) {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    const std::wstring log = std::wstring(folder) + L"tables-dialog.log";
+    const std::wstring log = TempPath(L"tables-dialog.log");
     DeleteFileW(log.c_str());
     BSTR name = SysAllocString(log.c_str());
     Driver->put_ComLogFile(name);
@@ -632,18 +520,9 @@ int main(int argc, char** argv) {
         BoardPort = std::atoi(argv[1]);
         ControlPort = std::atoi(argv[2]);
     }
-    wchar_t path[MAX_PATH];
-    const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    HMODULE library =
-        LoadLibraryW((self.substr(0, self.find_last_of(L'\\') + 1) + L"Trelmo.dll").c_str());
-    if (library)
-        GetClassObject = reinterpret_cast<LPFNGETCLASSOBJECT>(
-            reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
-    if (!GetClassObject) {
-        std::printf("cannot load Trelmo.dll or its DllGetClassObject (error %lu)\n",
-                    GetLastError());
+    GetClassObject = LoadClassObjectEntry();
+    if (!GetClassObject)
         return 3;
-    }
     MainThread() = GetCurrentThreadId();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const int result = RUN_ALL_TESTS();
