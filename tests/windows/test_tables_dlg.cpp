@@ -88,22 +88,30 @@ std::wstring StatusText(HWND editor, int part) {
     return text;
 }
 
-// The file name typed into a common file dialog, then its OK.
+// The file name box of a common file dialog, Explorer style (cmb13) or old style (edt1).
+HWND FileNameBox(HWND dialog) {
+    HWND name = Child(dialog, 0x47C);
+    return name ? name : Child(dialog, 0x480);
+}
+
+// The file name typed into a common file dialog, then its OK. The dialog is known by its name
+// box: the dialog closed just before may still be on the screen of a busy machine.
 void ChooseFile(HWND owner, const std::wstring& path, const char* screenshot = nullptr) {
-    HWND dialog = WaitOwnedDialog(owner, {DriverCaption});
-    if (!dialog)
-        return;
-    // The dialog shows before its controls are all made: on a busy machine, a while before.
-    HWND name = nullptr;
+    HWND dialog = nullptr, name = nullptr;
     WaitUntil(
         [&] {
-            name = Child(dialog, 0x47C); // cmb13, the file name of an Explorer-style dialog
-            if (!name)
-                name = Child(dialog, 0x480); // edt1
-            return name != nullptr && IsWindowVisible(name);
+            for (HWND window : OpenDialogs()) {
+                HWND box = FileNameBox(window);
+                if (GetWindow(window, GW_OWNER) == owner && box && IsWindowVisible(box)) {
+                    dialog = window;
+                    name = box;
+                    return true;
+                }
+            }
+            return false;
         },
         15000);
-    ASSERT_TRUE(name) << "no file name control";
+    ASSERT_TRUE(name) << "no file dialog owned by \"" << Utf8(Text(owner)) << "\"";
     SetText(name, path);
     if (screenshot)
         Screenshot(screenshot, dialog);
