@@ -4,6 +4,7 @@
 #include "fmuFind.h"
 #include "fmuLog.h"
 #include "fmuProg.h"
+#include "fmuTables.h"
 
 #include "untCodePage.h"
 #include "untCtrl.h"
@@ -246,7 +247,7 @@ void TTrelmo::OpenLogDialog() {
 void TTrelmo::OpenTablesDialog() {
     LONG closed = 0;
     Disconnect(&closed);
-    DialogMissing();
+    ShowTablesDialog(ParentWindow, this);
 }
 
 STDMETHODIMP TTrelmo::ShowSearchDlg(LONG* Value) {

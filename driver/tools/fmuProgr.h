@@ -18,6 +18,7 @@ public:
     void Step(); // also lets the GUI handle what is pending
     void Stop();
     bool BreakRequested() const { return Break; }
+    void ClearBreak() { Break = false; } // the user chose to go on after all
     HWND Handle() const { return Window; }
 
 private:

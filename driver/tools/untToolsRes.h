@@ -43,3 +43,26 @@
 #define IDC_FIND_CHECK_ALL 605
 #define IDC_FIND_CLEAR_ALL 606
 #define IDC_FIND_ANIMATION 607
+
+#define IDD_TABLES 700
+#define IDC_TABLES_LIST 701
+#define IDC_TABLES_INIT 702
+#define IDC_TABLES_SAVE 703
+#define IDC_TABLES_LOAD 704
+// "Открыть..." is IDOK (the default button: Enter in the list), "Закрыть" IDCANCEL (Esc).
+
+#define IDD_SELTBL 720
+#define IDC_SELTBL_LIST 721
+#define IDC_SELTBL_ALL 722
+#define IDC_SELTBL_NONE 723
+#define IDI_SELTBL_ALL 724
+#define IDI_SELTBL_NONE 725
+
+// Both table editors; "Закрыть" is IDCANCEL.
+#define IDD_TABLE 740
+#define IDD_VTABLE 760
+#define IDC_TABLE_GRID 741
+#define IDC_TABLE_STATUS 742
+#define IDC_TABLE_REFRESH 743
+#define IDM_TABLE_WRITE_FIELD 744
+#define IDM_TABLE_READ_FIELD 745

@@ -1,0 +1,303 @@
+// Working a modal dialog of the driver from a second thread (the "hand") of the same program
+// while the main thread runs the driver method: finding windows, reading and setting controls
+// with window messages, answering message boxes, screenshots; and the virtual board's control
+// line through a COM port. Header-only, for the GUI tests.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace guihand {
+
+inline DWORD& MainThread() {
+    static DWORD thread = 0;
+    return thread;
+}
+
+inline std::string Utf8(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &result[0], size,
+                        nullptr, nullptr);
+    return result;
+}
+
+inline double Now() {
+    LARGE_INTEGER frequency, t;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+inline bool WaitUntil(const std::function<bool()>& done, DWORD ms) {
+    for (const double end = Now() + ms; !done();) {
+        if (Now() > end)
+            return false;
+        Sleep(5);
+    }
+    return true;
+}
+
+// Prints "SCREENSHOT label" and waits for the runner's line; `window` is repainted first.
+inline void Screenshot(const char* label, HWND window = nullptr) {
+    if (window) {
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Sleep(150);
+    }
+    std::printf("SCREENSHOT %s\n", label);
+    std::fflush(stdout);
+    char c = 0;
+    DWORD got = 0;
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    while (ReadFile(input, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
+    }
+}
+
+inline std::wstring Text(HWND window) {
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
+    return text;
+}
+
+inline void SetText(HWND window, const std::wstring& text) {
+    SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+inline std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+// Enumeration callbacks are stdcall: lambdas would not convert on i686.
+inline BOOL CALLBACK MatchId(HWND child, LPARAM param) {
+    auto& search = *reinterpret_cast<std::pair<int, HWND>*>(param);
+    if (GetDlgCtrlID(child) != search.first)
+        return TRUE;
+    search.second = child;
+    return FALSE;
+}
+
+inline BOOL CALLBACK MatchClass(HWND child, LPARAM param) {
+    auto& search = *reinterpret_cast<std::pair<const wchar_t*, HWND>*>(param);
+    if (_wcsicmp(ClassOf(child).c_str(), search.first) != 0)
+        return TRUE;
+    search.second = child;
+    return FALSE;
+}
+
+inline BOOL CALLBACK CollectDialog(HWND window, LPARAM param) {
+    if (IsWindowVisible(window) && ClassOf(window) == L"#32770")
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    return TRUE;
+}
+
+inline HWND Child(HWND dialog, int id) {
+    std::pair<int, HWND> search{id, nullptr};
+    EnumChildWindows(dialog, MatchId, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
+inline HWND ChildOfClass(HWND parent, const wchar_t* kind) {
+    std::pair<const wchar_t*, HWND> search{kind, nullptr};
+    EnumChildWindows(parent, MatchClass, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
+// The visible dialogs of the main thread.
+inline std::vector<HWND> OpenDialogs() {
+    std::vector<HWND> dialogs;
+    EnumThreadWindows(MainThread(), CollectDialog, reinterpret_cast<LPARAM>(&dialogs));
+    return dialogs;
+}
+
+// A visible dialog of the main thread with this caption.
+inline HWND FindDialog(const wchar_t* caption) {
+    for (HWND window : OpenDialogs())
+        if (Text(window) == caption)
+            return window;
+    return nullptr;
+}
+
+inline HWND WaitDialog(const wchar_t* caption, DWORD ms = 15000) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindDialog(caption)) != nullptr; }, ms);
+    if (!found)
+        ADD_FAILURE() << "no dialog \"" << Utf8(caption) << "\" within " << ms << " ms";
+    return found;
+}
+
+// A visible dialog owned by `owner` whose caption is none of `others`.
+inline HWND WaitOwnedDialog(HWND owner, std::vector<std::wstring> others, DWORD ms = 15000) {
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : OpenDialogs()) {
+                bool other = false;
+                for (const std::wstring& caption : others)
+                    other = other || Text(window) == caption;
+                if (GetWindow(window, GW_OWNER) == owner && !other) {
+                    found = window;
+                    return true;
+                }
+            }
+            return false;
+        },
+        ms);
+    if (!found)
+        ADD_FAILURE() << "no dialog owned by \"" << Utf8(Text(owner)) << "\" within " << ms
+                      << " ms";
+    return found;
+}
+
+// Sent: returns when the button's handler has.
+inline void Click(HWND dialog, int id) {
+    HWND button = Child(dialog, id);
+    ASSERT_TRUE(button) << "no control " << id;
+    SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+// Posted: for a handler that runs long or opens something modal.
+inline void Press(HWND dialog, int id) {
+    HWND button = Child(dialog, id);
+    ASSERT_TRUE(button) << "no control " << id;
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+const int MessageText = 0xFFFF; // the text of a message box
+
+// A message box with this caption: its text, after which `answer` closes it.
+inline std::wstring AnswerBox(const wchar_t* caption, int answer,
+                              const char* screenshot = nullptr) {
+    HWND box = WaitDialog(caption);
+    if (!box)
+        return L"(no message box)";
+    const std::wstring text = Text(Child(box, MessageText));
+    if (screenshot)
+        Screenshot(screenshot, box);
+    Click(box, answer);
+    WaitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000);
+    return text;
+}
+
+// Runs `body` on a second thread while the main thread sits in a modal dialog. A dialog the
+// body leaves open is a failure and is closed, so that the test fails instead of hanging.
+class THand {
+public:
+    explicit THand(std::function<void()> body)
+        : Thread([body] {
+              body();
+              CloseLeftovers();
+          }) {}
+    ~THand() { Thread.join(); }
+    THand(const THand&) = delete;
+    THand& operator=(const THand&) = delete;
+
+private:
+    static void CloseLeftovers() {
+        if (WaitUntil([] { return OpenDialogs().empty(); }, 3000))
+            return;
+        for (int round = 0; round < 20 && !OpenDialogs().empty(); ++round) {
+            for (HWND window : OpenDialogs()) {
+                ADD_FAILURE() << "left open: \"" << Utf8(Text(window)) << "\"";
+                for (int id : {IDNO, IDCANCEL, IDOK})
+                    if (HWND button = Child(window, id)) {
+                        PostMessageW(button, BM_CLICK, 0, 0);
+                        break;
+                    }
+                PostMessageW(window, WM_CLOSE, 0, 0);
+            }
+            Sleep(500);
+        }
+    }
+
+    std::thread Thread;
+};
+
+// The virtual board's control commands, through the serial port its control pty is mapped to.
+class TBoardControl {
+public:
+    ~TBoardControl() {
+        if (Port != INVALID_HANDLE_VALUE)
+            CloseHandle(Port);
+    }
+
+    bool Open(int number) {
+        const std::wstring name = L"\\\\.\\COM" + std::to_wstring(number);
+        Port = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+        if (Port == INVALID_HANDLE_VALUE)
+            return false;
+        DCB line{};
+        line.DCBlength = sizeof line;
+        GetCommState(Port, &line);
+        line.BaudRate = CBR_115200;
+        line.ByteSize = 8;
+        line.Parity = NOPARITY;
+        line.StopBits = ONESTOPBIT;
+        line.fBinary = TRUE;
+        line.fOutxCtsFlow = line.fOutxDsrFlow = line.fOutX = line.fInX = FALSE;
+        line.fDtrControl = DTR_CONTROL_DISABLE;
+        line.fRtsControl = RTS_CONTROL_DISABLE;
+        COMMTIMEOUTS timeouts{};
+        timeouts.ReadIntervalTimeout = 20;
+        timeouts.ReadTotalTimeoutConstant = 100;
+        timeouts.WriteTotalTimeoutConstant = 1000;
+        return SetCommState(Port, &line) && SetCommTimeouts(Port, &timeouts) &&
+               PurgeComm(Port, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    }
+
+    // The reply lines, the closing OK, ERR or END line included.
+    std::vector<std::string> Ask(const std::string& command, bool query) {
+        const std::string line = command + "\n";
+        DWORD written = 0;
+        std::vector<std::string> reply;
+        if (!WriteFile(Port, line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
+            return reply;
+        std::string partial;
+        for (const double end = Now() + 3000; Now() < end;) {
+            char buffer[512];
+            DWORD got = 0;
+            if (!ReadFile(Port, buffer, sizeof buffer, &got, nullptr))
+                break;
+            for (DWORD i = 0; i < got; ++i) {
+                if (buffer[i] == '\r')
+                    continue;
+                if (buffer[i] != '\n') {
+                    partial += buffer[i];
+                    continue;
+                }
+                reply.push_back(partial);
+                if ((query ? partial == "END" : partial == "OK") || partial.rfind("ERR", 0) == 0)
+                    return reply;
+                partial.clear();
+            }
+        }
+        reply.push_back("(no reply to " + command + ")");
+        return reply;
+    }
+
+    void Command(const std::string& command) {
+        EXPECT_EQ(std::vector<std::string>{"OK"}, Ask(command, false)) << command;
+    }
+
+private:
+    HANDLE Port = INVALID_HANDLE_VALUE;
+};
+
+} // namespace guihand
