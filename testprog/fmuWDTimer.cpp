@@ -26,7 +26,6 @@ std::wstring Trim(const std::wstring& text) {
 TfmWDTimer::TfmWDTimer() : TPage(IDD_WDTIMER, L"fmWDTimer", L"WatchDog Таймер") {}
 
 void TfmWDTimer::OnInit() {
-    UseFixedFont(IDC_WD_MEMO);
     SetText(IDC_WD_DELAY, L"3000");
     NameControl(IDC_WD_DELAY, L"edtResetWDDelay");
     NameControl(IDC_WD_AUTO_START, L"chbAutoStart");

@@ -25,6 +25,12 @@ const wchar_t ResetOff[] = L"Включить сброс сторожевого 
 const wchar_t ResetOn[] = L"Выключить сброс сторожевого таймера";
 const wchar_t NotANumber[] = L"не является целым числом";
 
+// A screenshot once the program has painted what the last step changed.
+void Snap(const char* label) {
+    Sleep(400);
+    Screenshot(label);
+}
+
 std::wstring TempFile(const wchar_t* name) {
     return Folder + L"\\" + name;
 }
@@ -221,14 +227,14 @@ TEST_F(SkavinPages, RelayTicksMakeTheRelayByteAndFollowTheBoard) {
     for (int id : {IDC_RELAY_MONITOR1, IDC_RELAY_MONITOR2, IDC_RELAY_AUDIO})
         EXPECT_FALSE(Program.Enabled(id)) << id;
     EXPECT_TRUE(Program.Enabled(IDC_RELAY_OUT_B));
-    Screenshot("relay-no-power");
+    Snap("relay-no-power");
     Board.Command("mains on");
     PowerOn();
     Program.ShowPage(2);
     ClickOk(IDC_RELAY_GET);
     for (int id : {IDC_RELAY_MONITOR1, IDC_RELAY_MONITOR2, IDC_RELAY_AUDIO})
         EXPECT_TRUE(Program.Enabled(id)) << id;
-    Screenshot("page03");
+    Snap("page03");
 
     // Text that is no number stops before the driver is called.
     Program.SetTextOf(IDC_RELAY_STATUS, L"4x");
@@ -295,7 +301,7 @@ TEST_F(SkavinPages, BoardControlButtonsSetTheBoardsFlags) {
     EXPECT_NE(NoError, Program.Result());
     EXPECT_EQ(L"(no message box)", Program.TakeMessageBox(500));
     EXPECT_TRUE(Program.Enabled(IDC_BOARD_POWER));
-    Screenshot("page04");
+    Snap("page04");
 
     Program.ShowPage(5);
     ClickOk(IDC_TBL_INIT);
@@ -336,7 +342,7 @@ TEST_F(SkavinPages, WatchdogFedPeriodicallyUntilErrorsAndTheBoardResetsWhenNotFe
     EXPECT_EQ(L"[X] наличие +12 В на МП", report[8]);
     EXPECT_EQ(L"[ ] Резерв 7 бит ", report[9]);
     EXPECT_EQ(L"[X] запущен сторожевой таймер", report[10]);
-    Screenshot("page05");
+    Snap("page05");
     // Fed every half second, the board's watchdog (2.5 s) never fires.
     Sleep(6000);
     EXPECT_EQ(resets, Board.State("watchdog_resets"));
@@ -411,7 +417,7 @@ TEST_F(SkavinPages, TablesPageFieldByFieldAndTheTablesDialog) {
     Program.SetTextOf(IDC_TBL_VALUE, L"");
     ClickOk(IDC_TBL_READ);
     EXPECT_EQ(L"1500", Program.TextOf(IDC_TBL_VALUE));
-    Screenshot("page06");
+    Snap("page06");
 
     // A table the board does not have: the read stops at the structure, all outputs empty.
     Program.SetTextOf(IDC_TBL_NUMBER, L"9");
@@ -439,7 +445,7 @@ TEST_F(SkavinPages, TablesPageFieldByFieldAndTheTablesDialog) {
     ASSERT_TRUE(tables);
     EXPECT_EQ(Program.Main, GetAncestor(GetWindow(tables, GW_OWNER), GA_ROOT));
     EXPECT_FALSE(Program.Enabled(IDC_TBL_READ));
-    Screenshot("tables-dialog");
+    Snap("tables-dialog");
     Sleep(1000);
     CloseWindow(tables);
     EXPECT_TRUE(WaitUntil([&] { return Program.Enabled(IDC_TBL_READ); }, 10000));
@@ -519,7 +525,7 @@ TEST_F(SkavinPages, DumpsReadStoppedViewedSavedAndCompared) {
     ASSERT_TRUE(WaitUntil([&] { return Program.TextOf(IDC_DATA_BLOCK) == L"1"; }, 20000));
     Sleep(100);
     Program.Press(IDC_DATA_STOP);
-    Screenshot("page08");
+    Snap("page08");
     ASSERT_TRUE(WaitUntil([&] { return Program.Enabled(IDC_DATA_READ_ALL); }, 30000));
     Board.Command("clear");
     EXPECT_FALSE(Program.Visible(IDC_DATA_PROGRESS));
@@ -538,7 +544,7 @@ TEST_F(SkavinPages, DumpsReadStoppedViewedSavedAndCompared) {
     RECT box{};
     GetWindowRect(viewer, &box);
     EXPECT_GE(box.right - box.left, 412);
-    Screenshot("dump-viewer");
+    Snap("dump-viewer");
     CloseWindow(viewer);
 
     // Saved exactly, offered under the memory's name, in the program's folder.
@@ -631,7 +637,7 @@ TEST_F(SkavinPages, FirmwareWrittenAllAtOnceAndBlockByBlock) {
     ClickOk(IDC_FIRMWARE_WRITE_BLOCK);
     EXPECT_EQ(L"4", Program.TextOf(IDC_FIRMWARE_BLOCK));
     EXPECT_EQ("6", Board.State("program_blocks_written"));
-    Screenshot("page09");
+    Snap("page09");
 
     // A file that is not there: the system's reason, nothing written.
     Program.SetTextOf(IDC_FIRMWARE_FILE, TempFile(L"no-such-firmware.bin"));
