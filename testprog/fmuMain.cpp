@@ -197,9 +197,36 @@ bool TfmMain::OnCommand(int id, int code) {
         return true;
     case IDCANCEL: // Esc does not close the program
         return true;
+    case IDOK:
+        PressDefaultButton();
+        return true;
     default:
-        return false;
+        return ForwardKeyPress(id);
     }
+}
+
+// Enter reaches the main window's dialog manager, not the page's: it presses the shown page's
+// default button.
+void TfmMain::PressDefaultButton() {
+    if (ShownPage < 0)
+        return;
+    for (HWND child = GetWindow(Pages->Item(ShownPage)->Handle(), GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT))
+        if ((GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON &&
+            IsWindowEnabled(child) && IsWindowVisible(child)) {
+            SendMessageW(child, BM_CLICK, 0, 0);
+            return;
+        }
+}
+
+// Enter on a page's focused button comes here by the button's identifier: it goes to the page.
+bool TfmMain::ForwardKeyPress(int id) {
+    HWND control = Item(id);
+    if (!control || GetParent(control) == Handle())
+        return false;
+    SendMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(control));
+    return true;
 }
 
 // A page loop that pumps messages runs inside this window's handlers: the window goes only

@@ -35,6 +35,8 @@ private:
     void btnPropertiesClick();
     void FitToPages();
     void FormDestroy();
+    void PressDefaultButton();
+    bool ForwardKeyPress(int id);
 
     std::unique_ptr<TPages> Pages;
     std::unique_ptr<TForm> Panel;
