@@ -123,6 +123,39 @@ inline std::map<std::wstring, std::wstring> Values(const wchar_t* path) {
     return values;
 }
 
+// A key's values as they were, to put back what the test changed for later tests.
+class TKeySnapshot {
+public:
+    explicit TKeySnapshot(const wchar_t* path) : Path(path) {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return;
+        for (DWORD i = 0;; ++i) {
+            wchar_t name[256];
+            std::vector<BYTE> data(4096);
+            DWORD nameLength = 256, size = static_cast<DWORD>(data.size()), type = 0;
+            if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data.data(), &size) !=
+                ERROR_SUCCESS)
+                break;
+            data.resize(size);
+            Saved[name] = {type, data};
+        }
+        RegCloseKey(key);
+    }
+
+    void Restore() const {
+        RegDeleteTreeW(HKEY_CURRENT_USER, Path);
+        for (const auto& value : Saved)
+            RegSetKeyValueW(HKEY_CURRENT_USER, Path, value.first.c_str(), value.second.first,
+                            value.second.second.data(),
+                            static_cast<DWORD>(value.second.second.size()));
+    }
+
+private:
+    const wchar_t* Path;
+    std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>> Saved;
+};
+
 // ---------------------------------------------------------------- the board's control line
 
 class TBoardControl {

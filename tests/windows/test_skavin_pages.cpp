@@ -96,12 +96,19 @@ struct TGridView {
 class SkavinPages : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        DriverSettings = new TKeySnapshot(DriverKey);
         ASSERT_EQ(0u, RegSvr32(false));
         PutNumber(DriverKey, L"PortNumber", static_cast<DWORD>(BoardPort));
         PutNumber(DriverKey, L"BaudRate", 2400);
         PutNumber(DriverKey, L"Timeout", 100);
         PutNumber(DriverKey, L"CommandTimeout", 1000);
         PutNumber(DriverKey, L"LogOn", 0);
+    }
+
+    static void TearDownTestSuite() {
+        DriverSettings->Restore();
+        delete DriverSettings;
+        RegDeleteTreeW(HKEY_CURRENT_USER, SkavinKey);
     }
 
     void SetUp() override {
@@ -172,9 +179,12 @@ protected:
         return static_cast<int>(SendMessageW(Program.Control(id), message, FALSE, 0));
     }
 
+    static TKeySnapshot* DriverSettings;
     TBoardControl Board;
     TSkavin Program;
 };
+
+TKeySnapshot* SkavinPages::DriverSettings = nullptr;
 
 // ---------------------------------------------------------------- page 3
 
