@@ -266,12 +266,26 @@ protected:
         return code;
     }
 
+    enum TOpenBy { byButton, byEnter, byDoubleClick };
     // Selects the table's row and opens it; the editor with this caption.
-    HWND OpenTable(HWND tables, int row, const wchar_t* caption) {
-        TList list(Child(tables, IDC_TABLES_LIST));
-        list.Select(row);
-        Press(tables, IDOK);
-        return WaitDialog(caption);
+    HWND OpenTable(HWND tables, int row, const wchar_t* caption, TOpenBy how = byButton) {
+        HWND list = Child(tables, IDC_TABLES_LIST);
+        TList(list).Select(row);
+        if (how == byButton) {
+            Press(tables, IDOK);
+        } else if (how == byEnter) {
+            PostMessageW(list, WM_KEYDOWN, VK_RETURN, 1);
+        } else {
+            RECT box{LVIR_LABEL, 0, 0, 0};
+            SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                         reinterpret_cast<LPARAM>(&box));
+            const LPARAM at = MAKELPARAM(box.left + 4, (box.top + box.bottom) / 2);
+            PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+            PostMessageW(list, WM_LBUTTONUP, 0, at);
+            PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+            PostMessageW(list, WM_LBUTTONUP, 0, at);
+        }
+        return caption ? WaitDialog(caption) : nullptr;
     }
 
     ITrelmo* Driver = nullptr;
@@ -365,14 +379,15 @@ TEST_F(TablesDialog, ListAndRowEditorWriteOnLeave) {
     EXPECT_EQ(L"Киоск 1", ReadCell(1, 1, 9));
 }
 
-// A table of several rows in the grid editor: Enter writes the current cell, the popup
-// menu's "Прочитать поле" reads it back from the board, "Обновить" reads the whole table.
+// A table of several rows, opened with Enter in the list, in the grid editor: Enter writes the
+// current cell, the popup menu's "Прочитать поле" reads it back from the board, "Обновить" reads
+// the whole table.
 TEST_F(TablesDialog, GridEditorEnterReadAndRefresh) {
     EXPECT_EQ(0, RunDialog([&] {
                   HWND tables = WaitDialog(TablesCaption);
                   if (!tables)
                       return;
-                  HWND editor = OpenTable(tables, 1, RelayTable);
+                  HWND editor = OpenTable(tables, 1, RelayTable, byEnter);
                   if (!editor)
                       return;
                   TGridView grid(editor);
@@ -540,21 +555,20 @@ TEST_F(TablesDialog, StructureReadFailure) {
     EXPECT_EQ(0, Get(&ITrelmo::get_ResultCode));
 }
 
-// A slow board makes opening a table take seconds: the progress window belongs to ParentWnd,
-// its cancel button asks "Прервать выполнение ?" over it; No goes on, Yes stops the reading and
-// no editor opens.
+// A slow board makes opening a table (by a double click) take seconds: the progress window belongs
+// to ParentWnd, its cancel button asks "Прервать выполнение ?" over it; No goes on, Yes stops the
+// reading and no editor opens.
 TEST_F(TablesDialog, OpeningCanBeStopped) {
     TOwnerWindow owner;
     Driver->put_ParentWnd(static_cast<LONG>(reinterpret_cast<LONG_PTR>(owner.Handle())));
-    Board.Command("fault delay 250 always for 1f");
+    Board.Command("fault delay 400 always for 1f");
     std::wstring first, second;
     EXPECT_EQ(0, RunDialog([&] {
                   HWND tables = WaitDialog(TablesCaption);
                   if (!tables)
                       return;
                   EXPECT_EQ(owner.Handle(), GetWindow(tables, GW_OWNER));
-                  TList(Child(tables, IDC_TABLES_LIST)).Select(1);
-                  Press(tables, IDOK);
+                  OpenTable(tables, 1, nullptr, byDoubleClick);
                   HWND progress = WaitDialog(L"Прогресс операции");
                   if (!progress)
                       return;
