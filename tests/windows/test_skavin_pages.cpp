@@ -101,7 +101,8 @@ protected:
         PutNumber(DriverKey, L"PortNumber", static_cast<DWORD>(BoardPort));
         PutNumber(DriverKey, L"BaudRate", 2400);
         PutNumber(DriverKey, L"Timeout", 100);
-        PutNumber(DriverKey, L"CommandTimeout", 1000);
+        // Room for answers that the board delays on purpose.
+        PutNumber(DriverKey, L"CommandTimeout", 3000);
         PutNumber(DriverKey, L"LogOn", 0);
     }
 
@@ -515,13 +516,13 @@ TEST_F(SkavinPages, DumpsReadStoppedViewedSavedAndCompared) {
 
     // Read all, stopped while the second block is on its way (each answer comes late, within
     // the driver's time-out): three blocks in the buffer.
-    Board.Command("fault delay 600 always for d2");
+    Board.Command("fault delay 1500 always for d2");
     Program.Press(IDC_DATA_READ_ALL);
     ASSERT_TRUE(WaitUntil([&] { return Program.Enabled(IDC_DATA_STOP); }, 10000));
     EXPECT_TRUE(Program.Visible(IDC_DATA_PROGRESS));
     EXPECT_FALSE(Program.Enabled(IDC_DATA_GET));
     ASSERT_TRUE(WaitUntil([&] { return Program.TextOf(IDC_DATA_BLOCK) == L"1"; }, 20000));
-    Sleep(100);
+    Sleep(200);
     Program.Press(IDC_DATA_STOP);
     Snap("page08");
     ASSERT_TRUE(WaitUntil([&] { return Program.Enabled(IDC_DATA_READ_ALL); }, 30000));
