@@ -25,19 +25,15 @@ bool TfmBoardControl::OnCommand(int id, int code) {
         ToggleButton(id, cbsButtonCancelDelayPower);
         return true;
     case IDC_BOARD_MB_POWER_ON:
-        CallMethod(id, &ITrelmo::MBPowerStateOn);
+        Execute(id, nullptr, &ITrelmo::MBPowerStateOn);
         return true;
     case IDC_BOARD_MB_POWER_OFF:
-        CallMethod(id, &ITrelmo::MBPowerStateOff);
+        Execute(id, nullptr, &ITrelmo::MBPowerStateOff);
         return true;
     case IDC_BOARD_OPEN_DOOR:
-        try {
-            PutBool(Driver(), &ITrelmo::put_DoorLockOpened, true);
-        } catch (...) {
-            Done(id);
-            throw;
-        }
-        CallMethod(id, &ITrelmo::OpenDoorLock);
+        Execute(
+            id, [](ITrelmo* driver) { PutBool(driver, &ITrelmo::put_DoorLockOpened, true); },
+            &ITrelmo::OpenDoorLock);
         return true;
     default:
         return false;
@@ -45,26 +41,30 @@ bool TfmBoardControl::OnCommand(int id, int code) {
 }
 
 void TfmBoardControl::ToggleButton(int id, long buttonStatus) {
-    try {
-        PutLong(Driver(), &ITrelmo::put_ButtonStatus, buttonStatus);
-    } catch (...) {
-        Done(id);
-        throw;
-    }
-    CallMethod(id, &ITrelmo::ToggleButtonStatus);
+    Execute(
+        id,
+        [buttonStatus](ITrelmo* driver) {
+            PutLong(driver, &ITrelmo::put_ButtonStatus, buttonStatus);
+        },
+        &ITrelmo::ToggleButtonStatus);
 }
 
-void TfmBoardControl::CallMethod(int id, HRESULT (STDMETHODCALLTYPE ITrelmo::*method)(LONG*)) {
+// The result is the main window's to show; these buttons neither disable the page nor
+// announce a start.
+void TfmBoardControl::Execute(int id, const std::function<void(ITrelmo*)>& setInput,
+                              TMethod method) {
+    const auto done = [this, id] {
+        ExecuteDone();
+        FocusIfCan(id);
+    };
     try {
-        Call(Driver(), method);
+        ITrelmo* driver = Driver();
+        if (setInput)
+            setInput(driver);
+        Call(driver, method);
     } catch (...) {
-        Done(id);
+        done();
         throw;
     }
-    Done(id);
-}
-
-void TfmBoardControl::Done(int id) {
-    ExecuteDone();
-    FocusIfCan(id);
+    done();
 }

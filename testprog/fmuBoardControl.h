@@ -4,6 +4,8 @@
 
 #include "untPage.h"
 
+#include <functional>
+
 class TfmBoardControl : public TPage {
 public:
     TfmBoardControl();
@@ -12,8 +14,8 @@ protected:
     bool OnCommand(int id, int code) override;
 
 private:
+    using TMethod = HRESULT (STDMETHODCALLTYPE ITrelmo::*)(LONG*);
+    // Sets the input (if any), calls the method, shows the result and focuses the button.
+    void Execute(int id, const std::function<void(ITrelmo*)>& setInput, TMethod method);
     void ToggleButton(int id, long buttonStatus);
-    void CallMethod(int id, HRESULT (STDMETHODCALLTYPE ITrelmo::*method)(LONG*));
-    // Ends a button's call: the result shown, the focus back on the button.
-    void Done(int id);
 };
