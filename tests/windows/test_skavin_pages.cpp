@@ -587,7 +587,10 @@ TEST_F(SkavinPages, FirmwareWrittenAllAtOnceAndBlockByBlock) {
     EXPECT_EQ(L"", Program.TextOf(IDC_FIRMWARE_FILE));
     EXPECT_EQ(L"1", Program.TextOf(IDC_FIRMWARE_BLOCK));
     EXPECT_FALSE(Program.Enabled(IDC_FIRMWARE_STOP));
-    Program.SetTextOf(IDC_FIRMWARE_FILE, file);
+    Program.Press(IDC_FIRMWARE_BROWSE);
+    EXPECT_EQ(L"Sondrik: открыть файл прошивки", ChooseFile(file));
+    ASSERT_TRUE(WaitUntil([&] { return Program.TextOf(IDC_FIRMWARE_FILE) == file; }, 10000))
+        << Narrow(Program.TextOf(IDC_FIRMWARE_FILE));
 
     ClickOk(IDC_FIRMWARE_START);
     EXPECT_EQ("1", Board.State("mode"));
