@@ -571,6 +571,8 @@ TEST_F(SkavinPages, DumpsReadStoppedViewedSavedAndCompared) {
     EXPECT_EQ(L"Прошивка  не совпадает с эталонной.", Program.TakeMessageBox());
     ASSERT_EQ(0, Program.Close());
     EXPECT_EQ(L"1", Values(SkavinKey)[L"fmMain.pnlData.fmData.cbMemoryType"]);
+    DeleteFileW(dump.c_str());
+    DeleteFileW(reference.c_str());
 }
 
 // ---------------------------------------------------------------- page 9
@@ -669,6 +671,7 @@ TEST_F(SkavinPages, FirmwareWrittenAllAtOnceAndBlockByBlock) {
     ASSERT_EQ(0, Program.Close());
     auto saved = Values(SkavinKey);
     EXPECT_EQ(L"4", saved[L"fmMain.pnlData.fmProg.edtBlockNumber"]);
+    DeleteFileW(file.c_str());
 }
 } // namespace
 
