@@ -17,36 +17,34 @@ std::wstring Hex(unsigned value, int digits) {
 }
 } // namespace
 
-std::vector<std::vector<std::wstring>> DumpRows(const std::string& data) {
-    std::vector<std::vector<std::wstring>> rows(1, std::vector<std::wstring>(Columns));
-    for (int column = 1; column < Columns; ++column)
-        rows[0][static_cast<std::size_t>(column)] = Hex(static_cast<unsigned>(column - 1), 2);
-    const std::size_t count = data.empty() ? 1 : (data.size() + BytesPerRow - 1) / BytesPerRow;
-    for (std::size_t r = 0; r < count; ++r) {
-        std::vector<std::wstring> row(Columns);
-        row[0] = Hex(static_cast<unsigned>(r * BytesPerRow), 6);
-        for (std::size_t i = 0; i < BytesPerRow && r * BytesPerRow + i < data.size(); ++i)
-            row[i + 1] = Hex(static_cast<unsigned char>(data[r * BytesPerRow + i]), 2);
-        rows.push_back(std::move(row));
-    }
-    return rows;
+int DumpRowCount(const std::string& data) {
+    const std::size_t rows = (data.size() + BytesPerRow - 1) / BytesPerRow;
+    return 1 + static_cast<int>(rows == 0 ? 1 : rows);
+}
+
+std::wstring DumpCell(const std::string& data, int column, int row) {
+    if (row == 0)
+        return column == 0 ? L"" : Hex(static_cast<unsigned>(column - 1), 2);
+    const std::size_t start = static_cast<std::size_t>(row - 1) * BytesPerRow;
+    if (column == 0)
+        return Hex(static_cast<unsigned>(start), 6);
+    const std::size_t index = start + static_cast<std::size_t>(column - 1);
+    return index < data.size() ? Hex(static_cast<unsigned char>(data[index]), 2) : L"";
 }
 
 TfmDump::TfmDump(const std::string& data) : TDialog(IDD_DUMP), Data(data) {}
 
 void TfmDump::OnInit() {
     TGrid* grid = TGrid::FromHandle(Item(IDC_DUMP_GRID));
-    const std::vector<std::vector<std::wstring>> rows = DumpRows(Data);
+    // The grid asks for the texts it shows: a whole memory costs no more than a block.
+    grid->OnGetText = [this](int column, int row) { return DumpCell(Data, column, row); };
     grid->SetReadOnly(true);
-    grid->SetSize(Columns, static_cast<int>(rows.size()));
+    grid->SetSize(Columns, DumpRowCount(Data));
     grid->SetFixed(1, 1);
     grid->SetDefaultRowHeight(RowHeight);
     grid->SetColWidth(0, AddressWidth);
     for (int column = 1; column < Columns; ++column)
         grid->SetColWidth(column, ColumnWidth);
-    for (std::size_t row = 0; row < rows.size(); ++row)
-        for (std::size_t column = 0; column < rows[row].size(); ++column)
-            grid->SetCell(static_cast<int>(column), static_cast<int>(row), rows[row][column]);
 
     // Centred on the main window, wide enough for every column.
     HWND owner = GetWindow(Handle(), GW_OWNER);

@@ -5,11 +5,11 @@
 #include "tools/untDialog.h"
 
 #include <string>
-#include <vector>
 
-// The viewer's cells, row by row: the header row, then one row per sixteen bytes (at least
-// one), each with the address and up to sixteen bytes; a short row ends with empty cells.
-std::vector<std::vector<std::wstring>> DumpRows(const std::string& data);
+// The viewer's table: a header row with the offsets 00 to 0F, then one row per sixteen bytes
+// (at least one), each headed by its six-digit address; a short last row ends with empty cells.
+int DumpRowCount(const std::string& data);
+std::wstring DumpCell(const std::string& data, int column, int row);
 
 class TfmDump : public TDialog {
 public:

@@ -460,22 +460,23 @@ TEST_F(SkavinPages, TablesPageFieldByFieldAndTheTablesDialog) {
 // ---------------------------------------------------------------- page 8
 
 TEST(DumpViewer, RowsOfSixteenBytesUnderTheirAddresses) {
-    const auto rows = DumpRows(std::string("0123456789ABCDEF\xFE", 17));
-    ASSERT_EQ(3u, rows.size());
-    EXPECT_EQ(L"", rows[0][0]);
-    EXPECT_EQ(L"00", rows[0][1]);
-    EXPECT_EQ(L"0F", rows[0][16]);
-    EXPECT_EQ(L"000000", rows[1][0]);
-    EXPECT_EQ(L"30", rows[1][1]);
-    EXPECT_EQ(L"46", rows[1][16]);
-    EXPECT_EQ(L"000010", rows[2][0]);
-    EXPECT_EQ(L"FE", rows[2][1]);
+    const std::string data("0123456789ABCDEF\xFE", 17);
+    ASSERT_EQ(3, DumpRowCount(data));
+    EXPECT_EQ(L"", DumpCell(data, 0, 0));
+    EXPECT_EQ(L"00", DumpCell(data, 1, 0));
+    EXPECT_EQ(L"0F", DumpCell(data, 16, 0));
+    EXPECT_EQ(L"000000", DumpCell(data, 0, 1));
+    EXPECT_EQ(L"30", DumpCell(data, 1, 1));
+    EXPECT_EQ(L"46", DumpCell(data, 16, 1));
+    EXPECT_EQ(L"000010", DumpCell(data, 0, 2));
+    EXPECT_EQ(L"FE", DumpCell(data, 1, 2));
     for (int column = 2; column < 17; ++column)
-        EXPECT_EQ(L"", rows[2][static_cast<std::size_t>(column)]) << column;
-    const auto empty = DumpRows("");
-    ASSERT_EQ(2u, empty.size());
-    EXPECT_EQ(L"000000", empty[1][0]);
-    ASSERT_EQ(2u, DumpRows(std::string(32, 'x')).size() - 1);
+        EXPECT_EQ(L"", DumpCell(data, column, 2)) << column;
+    EXPECT_EQ(2, DumpRowCount(""));
+    EXPECT_EQ(L"000000", DumpCell("", 0, 1));
+    EXPECT_EQ(L"", DumpCell("", 1, 1));
+    EXPECT_EQ(3, DumpRowCount(std::string(32, 'x')));
+    EXPECT_EQ(L"01FFF0", DumpCell(std::string(128 * 1024, 'x'), 0, 8192));
 }
 
 TEST_F(SkavinPages, DumpsReadStoppedViewedSavedAndCompared) {
