@@ -1,22 +1,27 @@
 #include "untPageList.h"
 
+#include "fmuBoardControl.h"
 #include "fmuCommand.h"
-#include "fmuLater.h"
+#include "fmuData.h"
 #include "fmuParam.h"
 #include "fmuPing.h"
+#include "fmuProg.h"
+#include "fmuRelay.h"
 #include "fmuState.h"
+#include "fmuTable.h"
+#include "fmuWDTimer.h"
 
 std::vector<std::unique_ptr<TPage>> CreatePages() {
     std::vector<std::unique_ptr<TPage>> pages;
     pages.push_back(std::make_unique<TfmState>());
     pages.push_back(std::make_unique<TfmParam>());
-    pages.push_back(std::make_unique<TfmLater>(L"fmRelay", L"Реле"));
-    pages.push_back(std::make_unique<TfmLater>(L"fmBoardControl", L"Управление платой"));
-    pages.push_back(std::make_unique<TfmLater>(L"fmWDTimer", L"WatchDog Таймер"));
-    pages.push_back(std::make_unique<TfmLater>(L"fmTable", L"Таблицы"));
+    pages.push_back(std::make_unique<TfmRelay>());
+    pages.push_back(std::make_unique<TfmBoardControl>());
+    pages.push_back(std::make_unique<TfmWDTimer>());
+    pages.push_back(std::make_unique<TfmTable>());
     pages.push_back(std::make_unique<TfmPing>());
-    pages.push_back(std::make_unique<TfmLater>(L"fmData", L"Данные"));
-    pages.push_back(std::make_unique<TfmLater>(L"fmProg", L"Запись прошивки"));
+    pages.push_back(std::make_unique<TfmData>());
+    pages.push_back(std::make_unique<TfmProg>());
     pages.push_back(std::make_unique<TfmCommand>());
     return pages;
 }

@@ -1,6 +1,6 @@
 // Resource identifiers of the test program. Each window has its own range, so a control's
 // identifier names it across the whole program (the tests find controls by it):
-//   7000  main window          7100  status window       7200  page of a later version
+//   7000  main window          7100  status window       7300  dump viewer
 //   8000 + 100 * n  page n of the list (8100 page 1 ... 9000 page 10)
 // The library's About box keeps its own identifiers below 1000 (untToolsRes.h).
 #pragma once
@@ -52,8 +52,8 @@
 #define IDC_STATUS_BROWSE 7128
 #define IDC_STATUS_BAR 7129
 
-#define IDD_LATER 7200
-#define IDC_LATER_TEXT 7201
+#define IDD_DUMP 7300
+#define IDC_DUMP_GRID 7301
 
 // Page 1, "Запрос состояния"
 #define IDD_STATE 8100
@@ -79,7 +79,87 @@
 #define IDC_PARAM_OPEN_PORT 8212
 #define IDC_PARAM_CLOSE_PORT 8213
 
-// Pages 3 to 6 take 8300, 8400, 8500 and 8600.
+// Page 3, "Реле"
+#define IDD_RELAY 8300
+#define IDC_RELAY_STATUS_LABEL 8301
+#define IDC_RELAY_STATUS 8302
+#define IDC_RELAY_TIME_LABEL 8303
+#define IDC_RELAY_TIME 8304
+#define IDC_RELAY_GET 8305
+#define IDC_RELAY_SET 8306
+#define IDC_RELAY_TOGGLE 8307
+#define IDC_RELAY_GROUP 8308
+#define IDC_RELAY_MAIN_LABEL 8309
+#define IDC_RELAY_EXTRA_LABEL 8310
+#define IDC_RELAY_MONITOR1 8311
+#define IDC_RELAY_MONITOR2 8312
+#define IDC_RELAY_AUDIO 8313
+#define IDC_RELAY_OUT_B 8314
+#define IDC_RELAY_OUT_C 8315
+#define IDC_RELAY_OUT_D 8316
+#define IDC_RELAY_OUT_E 8317
+#define IDC_RELAY_OUT_F 8318
+
+// Page 4, "Управление платой"
+#define IDD_BOARD 8400
+#define IDC_BOARD_MB_GROUP 8401
+#define IDC_BOARD_RESET 8402
+#define IDC_BOARD_POWER 8403
+#define IDC_BOARD_LONG_POWER 8404
+#define IDC_BOARD_MB_POWER_ON 8405
+#define IDC_BOARD_MB_POWER_OFF 8406
+#define IDC_BOARD_POWER_DELAY 8407
+#define IDC_BOARD_CANCEL_DELAY 8408
+#define IDC_BOARD_DOOR_GROUP 8409
+#define IDC_BOARD_OPEN_DOOR 8410
+
+// Page 5, "WatchDog Таймер"
+#define IDD_WDTIMER 8500
+#define IDC_WD_MEMO 8501
+#define IDC_WD_ON 8502
+#define IDC_WD_OFF 8503
+#define IDC_WD_GROUP 8504
+#define IDC_WD_DELAY_LABEL 8505
+#define IDC_WD_DELAY 8506
+#define IDC_WD_AUTO_START 8507
+#define IDC_WD_STOP_ON_ERRORS 8508
+#define IDC_WD_RESET 8509
+
+// Page 6, "Таблицы"
+#define IDD_TBL 8600
+#define IDC_TBL_NUMBER_LABEL 8601
+#define IDC_TBL_NUMBER 8602
+#define IDC_TBL_NUMBER_UPDOWN 8603
+#define IDC_TBL_NAME_LABEL 8604
+#define IDC_TBL_NAME 8605
+#define IDC_TBL_ROWS_LABEL 8606
+#define IDC_TBL_ROWS 8607
+#define IDC_TBL_FIELDS_LABEL 8608
+#define IDC_TBL_FIELDS 8609
+#define IDC_TBL_ROW_LABEL 8610
+#define IDC_TBL_ROW 8611
+#define IDC_TBL_ROW_UPDOWN 8612
+#define IDC_TBL_FIELD_LABEL 8613
+#define IDC_TBL_FIELD 8614
+#define IDC_TBL_FIELD_UPDOWN 8615
+#define IDC_TBL_FIELD_NAME_LABEL 8616
+#define IDC_TBL_FIELD_NAME 8617
+#define IDC_TBL_FIELD_TYPE_LABEL 8618
+#define IDC_TBL_FIELD_TYPE 8619
+#define IDC_TBL_FIELD_SIZE_LABEL 8620
+#define IDC_TBL_FIELD_SIZE 8621
+#define IDC_TBL_FIELD_MIN_LABEL 8622
+#define IDC_TBL_FIELD_MIN 8623
+#define IDC_TBL_FIELD_MAX_LABEL 8624
+#define IDC_TBL_FIELD_MAX 8625
+#define IDC_TBL_VALUE_LABEL 8626
+#define IDC_TBL_VALUE 8627
+#define IDC_TBL_GET_TABLE 8628
+#define IDC_TBL_GET_FIELD 8629
+#define IDC_TBL_READ 8630
+#define IDC_TBL_WRITE 8631
+#define IDC_TBL_INIT 8632
+#define IDC_TBL_ALL 8633
 
 // Page 7, "Проверка связи"
 #define IDD_PING 8700
@@ -88,7 +168,40 @@
 #define IDC_PING_STOP 8703
 #define IDC_PING_MEMO 8704
 
-// Pages 8 and 9 take 8800 and 8900.
+// Page 8, "Данные"
+#define IDD_DATA 8800
+#define IDC_DATA_TYPE_LABEL 8801
+#define IDC_DATA_TYPE 8802
+#define IDC_DATA_COUNT_LABEL 8803
+#define IDC_DATA_COUNT 8804
+#define IDC_DATA_BLOCK_LABEL 8805
+#define IDC_DATA_BLOCK 8806
+#define IDC_DATA_MEMO_LABEL 8807
+#define IDC_DATA_MEMO 8808
+#define IDC_DATA_GET_SIZE 8809
+#define IDC_DATA_GET 8810
+#define IDC_DATA_READ_ALL 8811
+#define IDC_DATA_STOP 8812
+#define IDC_DATA_VIEW 8813
+#define IDC_DATA_SAVE 8814
+#define IDC_DATA_COMPARE 8815
+#define IDC_DATA_PROGRESS 8816
+
+// Page 9, "Запись прошивки"
+#define IDD_FIRMWARE 8900
+#define IDC_FIRMWARE_FILE_LABEL 8901
+#define IDC_FIRMWARE_FILE 8902
+#define IDC_FIRMWARE_BROWSE 8903
+#define IDC_FIRMWARE_BLOCK_LABEL 8904
+#define IDC_FIRMWARE_BLOCK 8905
+#define IDC_FIRMWARE_START 8906
+#define IDC_FIRMWARE_END 8907
+#define IDC_FIRMWARE_GET_MODE 8908
+#define IDC_FIRMWARE_WRITE_BLOCK 8909
+#define IDC_FIRMWARE_WRITE_ALL 8910
+#define IDC_FIRMWARE_STOP 8911
+#define IDC_FIRMWARE_MEMO 8912
+#define IDC_FIRMWARE_PROGRESS 8913
 
 // Page 10, "Команда"
 #define IDD_COMMAND 9000

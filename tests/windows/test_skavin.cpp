@@ -3,12 +3,14 @@
 // checks the result fields, the reports, the status log and the registry after each step.
 //
 //   test_skavin [GoogleTest options] <board port> <control port>
+//   test_skavin [GoogleTest options] --installed <board port> <board serial number>
 //
 // Skavin.exe and Trelmo.dll are taken from this program's folder; the library is registered
 // with the system's regsvr32 of this bitness (the program creates the driver by its class).
 // The virtual board serves on COM<board port>; its control line (trelmo-board --control-tty)
 // is mapped to COM<control port>. "SCREENSHOT <label>" lines wait for one line on input.
 #include "TrelmoLib_TLB.h"
+#include "skavin_remote.h"
 #include "untSkavinRes.h"
 
 #include <gtest/gtest.h>
@@ -23,358 +25,16 @@
 #include <vector>
 
 namespace {
-int BoardPort = 0, ControlPort = 0, BoardSerial = 1234;
-std::wstring Folder;
-
-const wchar_t Title[] = L"Тест драйвера варнок-платы";
-const wchar_t StatusCaption[] = L"Опрос состояния";
-const wchar_t SkavinKey[] = L"SOFTWARE\\Norvik\\Tests\\Trelmo\\Param";
-const wchar_t DriverKey[] = L"Software\\Norvik\\Trelmo\\Trelmo\\Param";
-const wchar_t NoError[] = L"(0) Ошибок нет";
-
-#ifdef _WIN64
-const wchar_t SystemFolder[] = L"C:\\windows\\system32";
-#else
-const wchar_t SystemFolder[] = L"C:\\windows\\syswow64";
-#endif
-
-void Screenshot(const char* label) {
-    std::printf("SCREENSHOT %s\n", label);
-    std::fflush(stdout);
-    char c = 0;
-    DWORD got = 0;
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-    while (ReadFile(input, &c, 1, &got, nullptr) && got == 1 && c != '\n') {
-    }
-}
-
-bool WaitUntil(const std::function<bool()>& done, DWORD ms) {
-    for (const DWORD start = GetTickCount(); !done(); Sleep(10))
-        if (GetTickCount() - start > ms)
-            return false;
-    return true;
-}
-
-std::string Narrow(const std::wstring& text) {
-    std::string out(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1,
-                                                                 nullptr, 0, nullptr, nullptr)),
-                    '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], static_cast<int>(out.size()),
-                        nullptr, nullptr);
-    out.pop_back();
-    return out;
-}
-
-// The request frame of a payload, as the result field "Передано" shows it.
-bool IsFrame(const std::wstring& text, const std::string& payload) {
-    return std::regex_match(
-        Narrow(text), std::regex("02 [0-9A-F]{2} 00 [0-9A-F]{2} " + payload + "[0-9A-F]{2} "));
-}
-
-std::vector<std::wstring> Lines(const std::wstring& text) {
-    std::vector<std::wstring> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    lines.push_back(text.substr(start));
-    return lines;
-}
-
-DWORD Run(std::wstring commandLine) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return 0xFFFFFFFF;
-    DWORD code = 0xFFFFFFFF;
-    WaitForSingleObject(process.hProcess, 60000);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
-DWORD RegSvr32(bool unregister) {
-    return Run(std::wstring(SystemFolder) + L"\\regsvr32.exe /s " + (unregister ? L"/u " : L"") +
-               Folder + L"\\Trelmo.dll");
-}
-
-// ---------------------------------------------------------------- registry
-
-void PutNumber(const wchar_t* key, const wchar_t* name, DWORD value) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_DWORD, &value, sizeof value);
-}
-
-void PutText(const wchar_t* key, const wchar_t* name, const std::wstring& value) {
-    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, value.c_str(),
-                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-}
-
-// The key's values as text, numbers in decimal.
-std::map<std::wstring, std::wstring> Values(const wchar_t* path) {
-    std::map<std::wstring, std::wstring> values;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return values;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        BYTE data[2048] = {};
-        DWORD nameLength = 256, size = sizeof data - 2, type = 0;
-        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
-            break;
-        values[name] = type == REG_DWORD ? std::to_wstring(*reinterpret_cast<const DWORD*>(data))
-                                         : std::wstring(reinterpret_cast<const wchar_t*>(data));
-    }
-    RegCloseKey(key);
-    return values;
-}
-
-// A key's values as they were, to put back what the test changed for later tests.
-class TKeySnapshot {
-public:
-    explicit TKeySnapshot(const wchar_t* path) : Path(path) {
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return;
-        for (DWORD i = 0;; ++i) {
-            wchar_t name[256];
-            std::vector<BYTE> data(4096);
-            DWORD nameLength = 256, size = static_cast<DWORD>(data.size()), type = 0;
-            if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data.data(), &size) !=
-                ERROR_SUCCESS)
-                break;
-            data.resize(size);
-            Saved[name] = {type, data};
-        }
-        RegCloseKey(key);
-    }
-
-    void Restore() const {
-        RegDeleteTreeW(HKEY_CURRENT_USER, Path);
-        for (const auto& value : Saved)
-            RegSetKeyValueW(HKEY_CURRENT_USER, Path, value.first.c_str(), value.second.first,
-                            value.second.second.data(),
-                            static_cast<DWORD>(value.second.second.size()));
-    }
-
-private:
-    const wchar_t* Path;
-    std::map<std::wstring, std::pair<DWORD, std::vector<BYTE>>> Saved;
-};
-
-// ---------------------------------------------------------------- the board's control line
-
-class TBoardControl {
-public:
-    ~TBoardControl() {
-        if (Port != INVALID_HANDLE_VALUE)
-            CloseHandle(Port);
-    }
-
-    bool Open(int number) {
-        const std::wstring name = L"\\\\.\\COM" + std::to_wstring(number);
-        Port = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-        if (Port == INVALID_HANDLE_VALUE)
-            return false;
-        DCB line{};
-        line.DCBlength = sizeof line;
-        GetCommState(Port, &line);
-        line.BaudRate = CBR_115200;
-        line.ByteSize = 8;
-        line.Parity = NOPARITY;
-        line.StopBits = ONESTOPBIT;
-        line.fBinary = TRUE;
-        line.fOutxCtsFlow = line.fOutxDsrFlow = line.fOutX = line.fInX = FALSE;
-        line.fDtrControl = DTR_CONTROL_DISABLE;
-        line.fRtsControl = RTS_CONTROL_DISABLE;
-        COMMTIMEOUTS timeouts{};
-        timeouts.ReadIntervalTimeout = 20;
-        timeouts.ReadTotalTimeoutConstant = 100;
-        timeouts.WriteTotalTimeoutConstant = 1000;
-        return SetCommState(Port, &line) && SetCommTimeouts(Port, &timeouts) &&
-               PurgeComm(Port, PURGE_RXCLEAR | PURGE_TXCLEAR);
-    }
-
-    // Every command must be answered OK.
-    void Command(const std::string& command) {
-        const std::string line = command + "\n";
-        DWORD written = 0;
-        ASSERT_TRUE(
-            WriteFile(Port, line.data(), static_cast<DWORD>(line.size()), &written, nullptr));
-        std::string reply;
-        for (const DWORD start = GetTickCount(); GetTickCount() - start < 3000;) {
-            char buffer[256];
-            DWORD got = 0;
-            if (!ReadFile(Port, buffer, sizeof buffer, &got, nullptr))
-                break;
-            reply.append(buffer, got);
-            if (reply.find('\n') != std::string::npos)
-                break;
-        }
-        EXPECT_EQ(0u, reply.rfind("OK", 0)) << command << ": " << reply;
-    }
-
-private:
-    HANDLE Port = INVALID_HANDLE_VALUE;
-};
-
-// ---------------------------------------------------------------- the program, from outside
-
-std::wstring Text(HWND window) {
-    wchar_t text[8192] = L"";
-    DWORD_PTR length = 0;
-    SendMessageTimeoutW(window, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
-                        20000, &length);
-    return text;
-}
-
-struct TFind {
-    int Id;
-    HWND Found;
-};
-
-BOOL CALLBACK FindChild(HWND window, LPARAM data) {
-    auto* find = reinterpret_cast<TFind*>(data);
-    if (GetDlgCtrlID(window) == find->Id) {
-        find->Found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-struct TTopFind {
-    DWORD Process;
-    std::wstring Caption;
-    HWND Except;
-    HWND Found;
-};
-
-BOOL CALLBACK FindTop(HWND window, LPARAM data) {
-    auto* find = reinterpret_cast<TTopFind*>(data);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == find->Process && window != find->Except && IsWindowVisible(window) &&
-        Text(window) == find->Caption) {
-        find->Found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-class TSkavin {
-public:
-    ~TSkavin() {
-        if (Process.hProcess) {
-            TerminateProcess(Process.hProcess, 99);
-            CloseHandle(Process.hProcess);
-            CloseHandle(Process.hThread);
-        }
-    }
-
-    // Starts the program and waits for its main window.
-    bool Start(const std::wstring& arguments = L"") {
-        std::wstring line =
-            L"\"" + Folder + L"\\Skavin.exe\"" + (arguments.empty() ? L"" : L" " + arguments);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &Process))
-            return false;
-        Main = WaitForWindow(Title, nullptr, 30000);
-        return Main != nullptr;
-    }
-
-    // Closes the main window as its close box does; the exit code, or -1 on a time-out.
-    long Close() {
-        PostMessageW(Main, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(Process.hProcess, 30000) != WAIT_OBJECT_0)
-            return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(Process.hProcess, &code);
-        CloseHandle(Process.hProcess);
-        CloseHandle(Process.hThread);
-        Process = PROCESS_INFORMATION{};
-        return static_cast<long>(code);
-    }
-
-    HWND WaitForWindow(const std::wstring& caption, HWND except, DWORD ms) const {
-        TTopFind find{Process.dwProcessId, caption, except, nullptr};
-        WaitUntil(
-            [&] {
-                EnumWindows(FindTop, reinterpret_cast<LPARAM>(&find));
-                return find.Found != nullptr;
-            },
-            ms);
-        return find.Found;
-    }
-
-    // A message box of the program: its text, after which it is closed with OK.
-    std::wstring TakeMessageBox(DWORD ms = 20000) const {
-        HWND box = WaitForWindow(Title, Main, ms);
-        if (!box)
-            return L"(no message box)";
-        const std::wstring text = Text(GetDlgItem(box, 0xFFFF));
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        WaitUntil([&] { return !IsWindow(box); }, 10000);
-        return text;
-    }
-
-    HWND Control(int id, HWND top = nullptr) const {
-        TFind find{id, nullptr};
-        EnumChildWindows(top ? top : Main, FindChild, reinterpret_cast<LPARAM>(&find));
-        return find.Found;
-    }
-    std::wstring TextOf(int id, HWND top = nullptr) const { return Text(Control(id, top)); }
-    void SetTextOf(int id, const std::wstring& text) const {
-        SendMessageW(Control(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
-    // Presses a button and returns when its handler has ended.
-    void Click(int id, HWND top = nullptr) const {
-        HWND button = Control(id, top);
-        ASSERT_TRUE(button) << "no control " << id;
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 60000, &ignored);
-    }
-    // Presses a button whose handler runs on (a loop, a message box).
-    void Press(int id) const { PostMessageW(Control(id), BM_CLICK, 0, 0); }
-    bool Enabled(int id) const { return IsWindowEnabled(Control(id)) != FALSE; }
-    bool Visible(int id) const { return IsWindowVisible(Control(id)) != FALSE; }
-    bool Ticked(int id, HWND top = nullptr) const {
-        return SendMessageW(Control(id, top), BM_GETCHECK, 0, 0) == BST_CHECKED;
-    }
-    int Selected(int id) const {
-        return static_cast<int>(SendMessageW(Control(id), CB_GETCURSEL, 0, 0));
-    }
-
-    // As a click on the page list.
-    void ShowPage(int index) const {
-        HWND list = Control(IDC_MAIN_LIST);
-        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-        SendMessageW(Main, WM_COMMAND, MAKEWPARAM(IDC_MAIN_LIST, LBN_SELCHANGE),
-                     reinterpret_cast<LPARAM>(list));
-    }
-    int ListIndex() const {
-        return static_cast<int>(SendMessageW(Control(IDC_MAIN_LIST), LB_GETCURSEL, 0, 0));
-    }
-    std::wstring ListItem(int index) const {
-        wchar_t text[128] = L"";
-        SendMessageW(Control(IDC_MAIN_LIST), LB_GETTEXT, static_cast<WPARAM>(index),
-                     reinterpret_cast<LPARAM>(text));
-        return text;
-    }
-    std::wstring Result() const { return TextOf(IDC_MAIN_RESULT); }
-
-    HWND Main = nullptr;
-    PROCESS_INFORMATION Process{};
-};
+using namespace SkavinRemote;
 
 // A control that stands for each page: visible exactly when its page is shown.
-const int PageMarks[] = {IDC_STATE_MEMO,  IDC_PARAM_BAUD, 0, 0, 0, 0, IDC_PING_MEMO, 0, 0,
-                         IDC_COMMAND_TEXT};
+const int PageMarks[] = {IDC_STATE_MEMO,    IDC_PARAM_BAUD,  IDC_RELAY_STATUS, IDC_BOARD_RESET,
+                         IDC_WD_MEMO,       IDC_TBL_NUMBER,  IDC_PING_MEMO,    IDC_DATA_MEMO,
+                         IDC_FIRMWARE_MEMO, IDC_COMMAND_TEXT};
 
 // ---------------------------------------------------------------- fixture
+
+int BoardSerial = 1234;
 
 // The driver object loads its connection from the user's settings.
 void PutDriverSettings() {
@@ -450,9 +110,6 @@ TEST_F(Skavin, FirstRunThenEveryPageThenSettingsSurviveARestart) {
         std::snprintf(label, sizeof label, "page%02d", i + 1);
         Screenshot(label);
     }
-    Program.ShowPage(2);
-    EXPECT_NE(std::wstring::npos,
-              Program.TextOf(IDC_LATER_TEXT).find(L"\"Реле\" появится в следующей версии"));
 
     Program.SetTextOf(IDC_PARAM_TIMEOUT, L"77");
     SendMessageW(Program.Control(IDC_PARAM_BAUD), CB_SETCURSEL, 3, 0);
@@ -907,8 +564,9 @@ std::wstring RegisteredFolder() {
     StringFromGUID2(CLSID_Trelmo, clsid, 64);
     wchar_t path[MAX_PATH] = L"";
     DWORD size = sizeof path;
-    if (RegGetValueW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + clsid + L"\\InprocServer32").c_str(),
-                     nullptr, RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CLASSES_ROOT,
+                     (std::wstring(L"CLSID\\") + clsid + L"\\InprocServer32").c_str(), nullptr,
+                     RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
         return {};
     const std::wstring library(path);
     return library.substr(0, library.find_last_of(L'\\'));

@@ -1,0 +1,221 @@
+#include "fmuData.h"
+
+#include "fmuDump.h"
+#include "tools/untComCall.h"
+#include "tools/untDialog.h"
+#include "untCodePage.h"
+#include "untConst.h"
+#include "untDataFile.h"
+#include "untSkavinRes.h"
+#include "untUtil.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <algorithm>
+
+namespace {
+const wchar_t* const MemoryTypes[] = {L"Программ", L"Данных", L"EEPROM ATMEGA128"};
+const long MemoryTypeCodes[] = {0x31, 0x30, 0x32};
+const long NoMemoryType = 0x0A;
+} // namespace
+
+long MemoryTypeCode(int item) {
+    return item >= 0 && item < 3 ? MemoryTypeCodes[item] : NoMemoryType;
+}
+
+bool SameFirmware(const std::string& dump, const std::string& reference) {
+    const std::size_t common = std::min(dump.size(), reference.size());
+    return dump.compare(0, common, reference, 0, common) == 0;
+}
+
+TfmData::TfmData() : TPage(IDD_DATA, L"fmData", L"Данные") {}
+
+void TfmData::OnInit() {
+    for (const wchar_t* type : MemoryTypes)
+        SendMessageW(Item(IDC_DATA_TYPE), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(type));
+    SendMessageW(Item(IDC_DATA_TYPE), CB_SETCURSEL, 0, 0);
+    SetText(IDC_DATA_BLOCK, L"0");
+    UseFixedFont(IDC_DATA_MEMO);
+    Show(IDC_DATA_PROGRESS, false);
+    NameControl(IDC_DATA_TYPE, L"cbMemoryType");
+    NameControl(IDC_DATA_COUNT, L"edtBlockCount");
+    NameControl(IDC_DATA_BLOCK, L"edtBlockNumber");
+    wchar_t path[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    SaveFolder = path;
+    SaveFolder.erase(std::min(SaveFolder.size(), SaveFolder.find_last_of(L'\\')));
+}
+
+bool TfmData::OnCommand(int id, int code) {
+    if (code != BN_CLICKED)
+        return false;
+    switch (id) {
+    case IDC_DATA_GET_SIZE:
+        btnGetDumpSizeClick();
+        return true;
+    case IDC_DATA_GET:
+        btnGetDataClick();
+        return true;
+    case IDC_DATA_READ_ALL:
+        btnReadAllClick();
+        return true;
+    case IDC_DATA_STOP:
+        Stop = true;
+        return true;
+    case IDC_DATA_VIEW:
+        btnViewDataClick();
+        return true;
+    case IDC_DATA_SAVE:
+        btnSaveClick();
+        return true;
+    case IDC_DATA_COMPARE:
+        btnCompareClick();
+        return true;
+    default:
+        return false;
+    }
+}
+
+long TfmData::SelectedMemoryType() const {
+    return MemoryTypeCode(static_cast<int>(SendMessageW(Item(IDC_DATA_TYPE), CB_GETCURSEL, 0, 0)));
+}
+
+void TfmData::Finish(int id) {
+    EnableButtons(true);
+    ExecuteDone();
+    FocusIfCan(id);
+    Enable(IDC_DATA_STOP, false);
+}
+
+void TfmData::btnGetDumpSizeClick() {
+    EnableButtons(false);
+    SetText(IDC_DATA_COUNT, L"");
+    SetText(IDC_DATA_MEMO, L"");
+    try {
+        ExecuteStarted();
+        ITrelmo* driver = Driver();
+        PutLong(driver, &ITrelmo::put_MemoryType, SelectedMemoryType());
+        if (Call(driver, &ITrelmo::ReadDumpSize) == 0)
+            SetText(IDC_DATA_COUNT, std::to_wstring(GetLong(driver, &ITrelmo::get_BlockCount)));
+    } catch (...) {
+        Finish(IDC_DATA_GET_SIZE);
+        throw;
+    }
+    Finish(IDC_DATA_GET_SIZE);
+}
+
+void TfmData::btnGetDataClick() {
+    SetText(IDC_DATA_MEMO, L"");
+    EnableButtons(false);
+    try {
+        ExecuteStarted();
+        const int block = IntOf(IDC_DATA_BLOCK);
+        ITrelmo* driver = Driver();
+        PutLong(driver, &ITrelmo::put_BlockNumber, block);
+        PutLong(driver, &ITrelmo::put_MemoryType, SelectedMemoryType());
+        if (Call(driver, &ITrelmo::ReadDump) == 0) {
+            Data = WideToCp1251(GetString(driver, &ITrelmo::get_DataBlock));
+            SetText(IDC_DATA_MEMO, Cp1251ToWide(StrToHex(Data)));
+        }
+    } catch (...) {
+        Finish(IDC_DATA_GET);
+        throw;
+    }
+    Finish(IDC_DATA_GET);
+}
+
+void TfmData::btnReadAllClick() {
+    SetText(IDC_DATA_MEMO, L"");
+    EnableButtons(false);
+    Enable(IDC_DATA_STOP, true);
+    FocusIfCan(IDC_DATA_STOP);
+    Running = true;
+    const auto finish = [this] {
+        Running = false;
+        Show(IDC_DATA_PROGRESS, false);
+        Finish(IDC_DATA_READ_ALL);
+    };
+    try {
+        ExecuteStarted();
+        Data.clear();
+        ReadAll(Driver());
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+void TfmData::ReadAll(ITrelmo* driver) {
+    PutLong(driver, &ITrelmo::put_MemoryType, SelectedMemoryType());
+    if (Call(driver, &ITrelmo::ReadDumpSize) != 0)
+        return;
+    int i = 0;
+    PutLong(driver, &ITrelmo::put_BlockNumber, 0);
+    const long count = GetLong(driver, &ITrelmo::get_BlockCount);
+    HWND progress = Item(IDC_DATA_PROGRESS);
+    SendMessageW(progress, PBM_SETRANGE32, 0, count);
+    SendMessageW(progress, PBM_SETPOS, 0, 0);
+    ShowWindow(progress, SW_SHOW);
+    Stop = false;
+    do {
+        SetText(IDC_DATA_BLOCK, std::to_wstring(i));
+        ProcessMessages();
+        if (Call(driver, &ITrelmo::ReadDump) != 0)
+            return;
+        Data += WideToCp1251(GetString(driver, &ITrelmo::get_DataBlock));
+        ++i;
+        PutLong(driver, &ITrelmo::put_BlockNumber, i);
+        SendMessageW(progress, PBM_SETPOS, static_cast<WPARAM>(i), 0);
+    } while (!Stop && i < count);
+}
+
+void TfmData::btnViewDataClick() {
+    ShowDump(Handle(), Data);
+    FocusIfCan(IDC_DATA_VIEW);
+}
+
+void TfmData::btnSaveClick() {
+    if (Data.empty())
+        return;
+    ITrelmo* driver = Driver();
+    Call(driver, &ITrelmo::ReadMemoryTypeDescription);
+    wchar_t file[MAX_PATH] = L"";
+    lstrcpynW(file, GetString(driver, &ITrelmo::get_MemoryTypeDescription).c_str(), MAX_PATH);
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Handle();
+    dialog.lpstrFilter = BinaryFileFilter();
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrInitialDir = SaveFolder.c_str();
+    dialog.lpstrDefExt = L"bin";
+    dialog.lpstrTitle = L"Sondrik: сохранить данные как...";
+    dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+    if (GetSaveFileNameW(&dialog))
+        WriteDataFile(file, Data);
+    FocusIfCan(IDC_DATA_SAVE);
+}
+
+void TfmData::btnCompareClick() {
+    if (Data.empty())
+        return;
+    wchar_t file[MAX_PATH] = L".bin";
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Handle();
+    dialog.lpstrFilter = BinaryFileFilter();
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.Flags = OFN_HIDEREADONLY;
+    if (GetOpenFileNameW(&dialog)) {
+        if (SameFirmware(Data, ReadDataFile(file)))
+            MessageBoxW(Handle(), L"Прошивка совпадает с эталонной.", AppTitle,
+                        MB_OK | MB_ICONINFORMATION);
+        else
+            MessageBoxW(Handle(), L"Прошивка  не совпадает с эталонной.", AppTitle,
+                        MB_OK | MB_ICONERROR);
+    }
+    FocusIfCan(IDC_DATA_COMPARE);
+}

@@ -1,0 +1,183 @@
+#include "fmuProg.h"
+
+#include "tools/untComCall.h"
+#include "tools/untDialog.h"
+#include "untCodePage.h"
+#include "untConst.h"
+#include "untDataFile.h"
+#include "untSkavinRes.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <cstdio>
+
+namespace {
+const std::size_t BlockSize = 64;
+}
+
+std::string FirmwareBlock(const std::string& image, int number) {
+    std::string block;
+    if (number >= 1) {
+        const std::size_t offset = static_cast<std::size_t>(number - 1) * BlockSize;
+        if (offset < image.size())
+            block = image.substr(offset, BlockSize);
+    }
+    block.resize(BlockSize, '\0');
+    return block;
+}
+
+int FirmwareBlockCount(const std::string& image) {
+    return static_cast<int>((image.size() + BlockSize - 1) / BlockSize);
+}
+
+TfmProg::TfmProg() : TPage(IDD_FIRMWARE, L"fmProg", L"Запись прошивки") {}
+
+void TfmProg::OnInit() {
+    SetText(IDC_FIRMWARE_FILE, L"");
+    SetText(IDC_FIRMWARE_BLOCK, L"1");
+    Show(IDC_FIRMWARE_PROGRESS, false);
+    NameControl(IDC_FIRMWARE_FILE, L"edtFileName");
+    NameControl(IDC_FIRMWARE_BLOCK, L"edtBlockNumber");
+}
+
+bool TfmProg::OnCommand(int id, int code) {
+    if (code != BN_CLICKED)
+        return false;
+    switch (id) {
+    case IDC_FIRMWARE_START:
+        ModeClick(id, &ITrelmo::EnterProgramMode);
+        return true;
+    case IDC_FIRMWARE_END:
+        ModeClick(id, &ITrelmo::ExitProgramMode);
+        return true;
+    case IDC_FIRMWARE_GET_MODE:
+        btnGetModeClick();
+        return true;
+    case IDC_FIRMWARE_BROWSE:
+        btnFileNameClick();
+        return true;
+    case IDC_FIRMWARE_WRITE_BLOCK:
+        btnWriteBlockClick();
+        return true;
+    case IDC_FIRMWARE_WRITE_ALL:
+        btnWriteAllClick();
+        return true;
+    case IDC_FIRMWARE_STOP:
+        Stop = true;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TfmProg::ModeClick(int id, HRESULT (STDMETHODCALLTYPE ITrelmo::*method)(LONG*)) {
+    SetText(IDC_FIRMWARE_MEMO, L"");
+    Operate(id, true, [this, method] { Call(Driver(), method); });
+    Enable(IDC_FIRMWARE_STOP, false);
+}
+
+void TfmProg::btnGetModeClick() {
+    SetText(IDC_FIRMWARE_MEMO, L"");
+    Operate(IDC_FIRMWARE_GET_MODE, true, [this] {
+        ITrelmo* driver = Driver();
+        if (Call(driver, &ITrelmo::ReadMode) != 0)
+            return;
+        wchar_t mode[32];
+        std::swprintf(mode, 32, L"%.2lXh", GetLong(driver, &ITrelmo::get_Mode));
+        SetText(IDC_FIRMWARE_MEMO, L"Режим работы: " + std::wstring(mode) + L", " +
+                                       GetString(driver, &ITrelmo::get_ModeDescription));
+    });
+    Enable(IDC_FIRMWARE_STOP, false);
+}
+
+void TfmProg::btnFileNameClick() {
+    wchar_t file[MAX_PATH] = L"";
+    lstrcpynW(file, Text(IDC_FIRMWARE_FILE).c_str(), MAX_PATH);
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Handle();
+    dialog.lpstrFilter = BinaryFileFilter();
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrDefExt = L"bin";
+    dialog.lpstrTitle = L"Sondrik: открыть файл прошивки";
+    dialog.Flags = OFN_HIDEREADONLY;
+    if (GetOpenFileNameW(&dialog))
+        SetText(IDC_FIRMWARE_FILE, file);
+}
+
+void TfmProg::btnWriteBlockClick() {
+    Operate(IDC_FIRMWARE_WRITE_BLOCK, true, [this] {
+        const int number = IntOf(IDC_FIRMWARE_BLOCK);
+        const std::string block = FirmwareBlock(ReadDataFile(Text(IDC_FIRMWARE_FILE)), number);
+        ITrelmo* driver = Driver();
+        PutString(driver, &ITrelmo::put_DataBlock, Cp1251ToWide(block));
+        PutLong(driver, &ITrelmo::put_BlockNumber, number);
+        if (Call(driver, &ITrelmo::WriteProgramBlock) == 0)
+            SetText(IDC_FIRMWARE_BLOCK, std::to_wstring(number + 1));
+    });
+    Enable(IDC_FIRMWARE_STOP, false);
+}
+
+void TfmProg::btnWriteAllClick() {
+    const auto finish = [this] {
+        Running = false;
+        ExecuteDone();
+        EnableButtons(true);
+        FocusIfCan(IDC_FIRMWARE_WRITE_ALL);
+        Enable(IDC_FIRMWARE_STOP, false);
+    };
+    EnableButtons(false);
+    Enable(IDC_FIRMWARE_STOP, true);
+    FocusIfCan(IDC_FIRMWARE_STOP);
+    Running = true;
+    try {
+        ExecuteStarted();
+        WriteAllBlocks(Text(IDC_FIRMWARE_FILE));
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+void TfmProg::WriteAllBlocks(const std::wstring& fileName) {
+    Stop = false;
+    HWND progress = Item(IDC_FIRMWARE_PROGRESS);
+    try {
+        const std::string image = ReadDataFile(fileName);
+        const int blocks = FirmwareBlockCount(image);
+        SendMessageW(progress, PBM_SETRANGE32, 0, blocks + 1);
+        SendMessageW(progress, PBM_SETSTEP, 1, 0);
+        SendMessageW(progress, PBM_SETPOS, 0, 0);
+        ShowWindow(progress, SW_SHOW);
+        ITrelmo* driver = Driver();
+        for (int i = 1; !Stop;) {
+            PutString(driver, &ITrelmo::put_DataBlock, Cp1251ToWide(FirmwareBlock(image, i)));
+            PutLong(driver, &ITrelmo::put_BlockNumber, i);
+            SetText(IDC_FIRMWARE_BLOCK, std::to_wstring(i));
+            if (Call(driver, &ITrelmo::WriteProgramBlock) != 0) {
+                if (!AskContinue(driver))
+                    break;
+            } else {
+                ++i;
+                SendMessageW(progress, PBM_SETPOS, static_cast<WPARAM>(i), 0);
+            }
+            ProcessMessages();
+            if (i > blocks)
+                break;
+        }
+    } catch (...) {
+        ShowWindow(progress, SW_HIDE);
+        throw;
+    }
+    ShowWindow(progress, SW_HIDE);
+}
+
+bool TfmProg::AskContinue(ITrelmo* driver) {
+    const std::wstring text = L"(" + std::to_wstring(GetLong(driver, &ITrelmo::get_ResultCode)) +
+                              L") " + GetString(driver, &ITrelmo::get_ResultDescription) +
+                              L"\r\nПродолжить выполнение?";
+    return MessageBoxW(Handle(), text.c_str(), AppTitle, MB_YESNO | MB_ICONWARNING) == IDYES;
+}
