@@ -478,6 +478,8 @@ public:
         return state;
     }
 
+    std::string State(const std::string& name) { return State()[name]; }
+
     int Number(const std::string& name) {
         std::map<std::string, std::string> state = State();
         if (state.count(name))

@@ -3,6 +3,7 @@
 // (trelmo-board --control-tty) reached as a second COM port. Shared by the program's tests.
 #pragma once
 
+#include "guihand.h"
 #include "untSkavinRes.h"
 
 #include <gtest/gtest.h>
@@ -158,89 +159,7 @@ private:
 
 // ---------------------------------------------------------------- the board's control line
 
-class TBoardControl {
-public:
-    ~TBoardControl() {
-        if (Port != INVALID_HANDLE_VALUE)
-            CloseHandle(Port);
-    }
-
-    bool Open(int number) {
-        const std::wstring name = L"\\\\.\\COM" + std::to_wstring(number);
-        Port = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-        if (Port == INVALID_HANDLE_VALUE)
-            return false;
-        DCB line{};
-        line.DCBlength = sizeof line;
-        GetCommState(Port, &line);
-        line.BaudRate = CBR_115200;
-        line.ByteSize = 8;
-        line.Parity = NOPARITY;
-        line.StopBits = ONESTOPBIT;
-        line.fBinary = TRUE;
-        line.fOutxCtsFlow = line.fOutxDsrFlow = line.fOutX = line.fInX = FALSE;
-        line.fDtrControl = DTR_CONTROL_DISABLE;
-        line.fRtsControl = RTS_CONTROL_DISABLE;
-        COMMTIMEOUTS timeouts{};
-        timeouts.ReadIntervalTimeout = 20;
-        timeouts.ReadTotalTimeoutConstant = 100;
-        timeouts.WriteTotalTimeoutConstant = 1000;
-        return SetCommState(Port, &line) && SetCommTimeouts(Port, &timeouts) &&
-               PurgeComm(Port, PURGE_RXCLEAR | PURGE_TXCLEAR);
-    }
-
-    // Every command must be answered OK.
-    void Command(const std::string& command) {
-        const std::string line = command + "\n";
-        DWORD written = 0;
-        ASSERT_TRUE(
-            WriteFile(Port, line.data(), static_cast<DWORD>(line.size()), &written, nullptr));
-        std::string reply;
-        for (const DWORD start = GetTickCount(); GetTickCount() - start < 3000;) {
-            char buffer[256];
-            DWORD got = 0;
-            if (!ReadFile(Port, buffer, sizeof buffer, &got, nullptr))
-                break;
-            reply.append(buffer, got);
-            if (reply.find('\n') != std::string::npos)
-                break;
-        }
-        EXPECT_EQ(0u, reply.rfind("OK", 0)) << command << ": " << reply;
-    }
-
-    // The board's state query: its name=value lines.
-    std::map<std::string, std::string> State() {
-        const std::string line = "state\n";
-        DWORD written = 0;
-        std::map<std::string, std::string> state;
-        if (!WriteFile(Port, line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
-            return state;
-        std::string reply;
-        for (const DWORD start = GetTickCount(); GetTickCount() - start < 3000;) {
-            char buffer[1024];
-            DWORD got = 0;
-            if (!ReadFile(Port, buffer, sizeof buffer, &got, nullptr))
-                break;
-            reply.append(buffer, got);
-            if (reply.find("END\n") != std::string::npos)
-                break;
-        }
-        std::size_t start = 0;
-        for (std::size_t end; (end = reply.find('\n', start)) != std::string::npos;
-             start = end + 1) {
-            const std::string entry = reply.substr(start, end - start);
-            const std::size_t equals = entry.find('=');
-            if (equals != std::string::npos)
-                state[entry.substr(0, equals)] = entry.substr(equals + 1);
-        }
-        return state;
-    }
-    std::string State(const std::string& name) { return State()[name]; }
-
-private:
-    HANDLE Port = INVALID_HANDLE_VALUE;
-};
+using guihand::TBoardControl;
 
 // ---------------------------------------------------------------- the program, from outside
 
