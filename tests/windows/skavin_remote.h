@@ -32,7 +32,9 @@ inline constexpr wchar_t SystemFolder[] = L"C:\\windows\\system32";
 inline constexpr wchar_t SystemFolder[] = L"C:\\windows\\syswow64";
 #endif
 
+// The program paints in its own time: it gets a moment to catch up first.
 inline void Screenshot(const char* label) {
+    Sleep(300);
     std::printf("SCREENSHOT %s\n", label);
     std::fflush(stdout);
     char c = 0;
