@@ -62,11 +62,29 @@ bool TfmState::OnCommand(int id, int code) {
     }
 }
 
-std::vector<std::wstring> TfmState::StatusReport(ITrelmo* driver) const {
+std::vector<std::wstring> FlagByte1Lines(ITrelmo* driver) {
     const auto flag = [driver](HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(VARIANT_BOOL*),
                                const wchar_t* text) {
         return FlagLine(GetBool(driver, get), text);
     };
+    return {
+        flag(&ITrelmo::get_MBPowerSensor, L"наличие напряжения 220 В"),
+        flag(&ITrelmo::get_RelayToggled, L"выполняется импульс на реле"),
+        flag(&ITrelmo::get_TurnOffDelay, L"задержка выключения"),
+        flag(&ITrelmo::get_TurnOnDelay, L"задержка включения"),
+        flag(&ITrelmo::get_DoorLockOpened, L"открыт замок"),
+        flag(&ITrelmo::get_ButtonResetPressed, L"нажата кнопка RESET"),
+        flag(&ITrelmo::get_ButtonPowerPressed, L"нажата кнопка POWER"),
+        flag(&ITrelmo::get_MBPowerState, L"наличие +12 В на МП"),
+    };
+}
+
+std::vector<std::wstring> FlagByte2Lines(long flags2) {
+    return {FlagLine((flags2 & 2) != 0, L"Резерв 7 бит "),
+            FlagLine((flags2 & 1) != 0, L"запущен сторожевой таймер")};
+}
+
+std::vector<std::wstring> TfmState::StatusReport(ITrelmo* driver) const {
     const long flags = GetLong(driver, &ITrelmo::get_ParamFlags);
     const long flags2 = GetLong(driver, &ITrelmo::get_ParamFlags2);
     const long relays = GetLong(driver, &ITrelmo::get_RelayStatus);
@@ -80,21 +98,15 @@ std::vector<std::wstring> TfmState::StatusReport(ITrelmo* driver) const {
             GetString(driver, &ITrelmo::get_ModeDescription),
         Separator,
         Format(L"Байт флагов 1: %lXh, %ld", flags, flags),
-        flag(&ITrelmo::get_MBPowerSensor, L"наличие напряжения 220 В"),
-        flag(&ITrelmo::get_RelayToggled, L"выполняется импульс на реле"),
-        flag(&ITrelmo::get_TurnOffDelay, L"задержка выключения"),
-        flag(&ITrelmo::get_TurnOnDelay, L"задержка включения"),
-        flag(&ITrelmo::get_DoorLockOpened, L"открыт замок"),
-        flag(&ITrelmo::get_ButtonResetPressed, L"нажата кнопка RESET"),
-        flag(&ITrelmo::get_ButtonPowerPressed, L"нажата кнопка POWER"),
-        flag(&ITrelmo::get_MBPowerState, L"наличие +12 В на МП"),
-        Separator,
-        Format(L"Байт флагов 2: %lXh, %ld", flags2, flags2),
-        FlagLine((flags2 & 2) != 0, L"Резерв 7 бит "),
-        FlagLine((flags2 & 1) != 0, L"запущен сторожевой таймер"),
-        Separator,
-        Format(L"Флаги состояния реле: %lXh, %ld", relays, relays),
     };
+    for (const std::wstring& line : FlagByte1Lines(driver))
+        lines.push_back(line);
+    lines.push_back(Separator);
+    lines.push_back(Format(L"Байт флагов 2: %lXh, %ld", flags2, flags2));
+    for (const std::wstring& line : FlagByte2Lines(flags2))
+        lines.push_back(line);
+    lines.push_back(Separator);
+    lines.push_back(Format(L"Флаги состояния реле: %lXh, %ld", relays, relays));
     for (int bit = 7; bit >= 0; --bit)
         lines.push_back(FlagLine((relays >> bit & 1) != 0, RelayNames[7 - bit]));
     return lines;

@@ -27,3 +27,6 @@ private:
 
 // "[X] text" or "[ ] text".
 std::wstring FlagLine(bool set, const std::wstring& text);
+// The lines of the status's first and second flag bytes, as both reports show them.
+std::vector<std::wstring> FlagByte1Lines(ITrelmo* driver);
+std::vector<std::wstring> FlagByte2Lines(long flags2);

@@ -127,25 +127,14 @@ bool TfmWDTimer::ResetOnce() {
 }
 
 std::vector<std::wstring> TfmWDTimer::FlagReport(ITrelmo* driver) const {
-    const auto flag = [driver](HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(VARIANT_BOOL*),
-                               const wchar_t* text) {
-        return FlagLine(GetBool(driver, get), text);
-    };
     const long flags = GetLong(driver, &ITrelmo::get_ParamFlags);
     const long flags2 = GetLong(driver, &ITrelmo::get_ParamFlags2);
     wchar_t heading[64];
     std::swprintf(heading, 64, L"Флаги состояния: %lXh, %ld", flags, flags);
-    return {
-        heading,
-        flag(&ITrelmo::get_MBPowerSensor, L"наличие напряжения 220 В"),
-        flag(&ITrelmo::get_RelayToggled, L"выполняется импульс на реле"),
-        flag(&ITrelmo::get_TurnOffDelay, L"задержка выключения"),
-        flag(&ITrelmo::get_TurnOnDelay, L"задержка включения"),
-        flag(&ITrelmo::get_DoorLockOpened, L"открыт замок"),
-        flag(&ITrelmo::get_ButtonResetPressed, L"нажата кнопка RESET"),
-        flag(&ITrelmo::get_ButtonPowerPressed, L"нажата кнопка POWER"),
-        flag(&ITrelmo::get_MBPowerState, L"наличие +12 В на МП"),
-        FlagLine((flags2 & 2) != 0, L"Резерв 7 бит "),
-        FlagLine((flags2 & 1) != 0, L"запущен сторожевой таймер"),
-    };
+    std::vector<std::wstring> lines{heading};
+    for (const std::wstring& line : FlagByte1Lines(driver))
+        lines.push_back(line);
+    for (const std::wstring& line : FlagByte2Lines(flags2))
+        lines.push_back(line);
+    return lines;
 }
