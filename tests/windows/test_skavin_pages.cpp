@@ -35,28 +35,6 @@ std::wstring TempFile(const wchar_t* name) {
     return Folder + L"\\" + name;
 }
 
-void WriteBytes(const std::wstring& path, const std::string& data) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    DWORD written = 0;
-    WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-std::string ReadBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    std::string data;
-    if (file == INVALID_HANDLE_VALUE)
-        return data;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        data.append(buffer, got);
-    CloseHandle(file);
-    return data;
-}
-
 std::wstring Hex(const std::string& data) {
     std::wstring text;
     const wchar_t digits[] = L"0123456789ABCDEF";
@@ -552,21 +530,21 @@ TEST_F(SkavinPages, DumpsReadStoppedViewedSavedAndCompared) {
     DeleteFileW(dump.c_str());
     Program.Press(IDC_DATA_SAVE);
     EXPECT_EQ(L"Sondrik: сохранить данные как...", ChooseFile(dump));
-    ASSERT_TRUE(WaitUntil([&] { return ReadBytes(dump).size() == 192; }, 10000));
-    const std::string saved = ReadBytes(dump);
+    ASSERT_TRUE(WaitUntil([&] { return guihand::ReadFileBytes(dump).size() == 192; }, 10000));
+    const std::string saved = guihand::ReadFileBytes(dump);
 
     // Compared over the common length only.
     const std::wstring reference = TempFile(L"skavin-reference.bin");
     Program.Press(IDC_DATA_COMPARE);
     ChooseFile(dump);
     EXPECT_EQ(L"Прошивка совпадает с эталонной.", Program.TakeMessageBox());
-    WriteBytes(reference, saved.substr(0, 10));
+    ASSERT_TRUE(guihand::WriteFileBytes(reference, saved.substr(0, 10)));
     Program.Press(IDC_DATA_COMPARE);
     ChooseFile(reference);
     EXPECT_EQ(L"Прошивка совпадает с эталонной.", Program.TakeMessageBox());
     std::string changed = saved + "tail";
     changed[150] = static_cast<char>(changed[150] ^ 0x55);
-    WriteBytes(reference, changed);
+    ASSERT_TRUE(guihand::WriteFileBytes(reference, changed));
     Program.Press(IDC_DATA_COMPARE);
     ChooseFile(reference);
     EXPECT_EQ(L"Прошивка  не совпадает с эталонной.", Program.TakeMessageBox());
@@ -583,7 +561,7 @@ TEST_F(SkavinPages, FirmwareWrittenAllAtOnceAndBlockByBlock) {
     for (std::size_t i = 0; i < image.size(); ++i)
         image[i] = static_cast<char>(i * 7 + 0x98); // 0x98 has no character in cp1251
     const std::wstring file = TempFile(L"skavin-firmware.bin");
-    WriteBytes(file, image);
+    ASSERT_TRUE(guihand::WriteFileBytes(file, image));
 
     StartProgram();
     Program.ShowPage(8);
