@@ -16,5 +16,15 @@ endforeach()
 set(TRELMO_WIN64_BIN ${CMAKE_BINARY_DIR}/mingw-x64/bin)
 set(TRELMO_WIN32_BIN ${CMAKE_BINARY_DIR}/mingw-x86/bin)
 
+# Whether this machine runs 32-bit programs, found out once by running one: where it does not,
+# the tests that need 32-bit Wine are reported as skipped, with the reason, and the Wine scripts
+# read the same answer from i386.status (empty: it runs).
+execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/i386-probe ${CMAKE_BINARY_DIR}/i386
+                OUTPUT_VARIABLE TRELMO_I386_REASON OUTPUT_STRIP_TRAILING_WHITESPACE)
+file(WRITE ${CMAKE_BINARY_DIR}/i386.status "${TRELMO_I386_REASON}")
+if(TRELMO_I386_REASON)
+  message(STATUS "32-bit Windows tests will be skipped: ${TRELMO_I386_REASON}")
+endif()
+
 add_subdirectory(installer ${CMAKE_BINARY_DIR}/installer)
 add_subdirectory(tests/wine)

@@ -7,8 +7,12 @@
 #   <build>/wine-tests/    one directory of logs per Windows test
 #   <build>/screenshots/   screenshots of the GUI tests
 
+# Every Wine process is started through its loader, named: the wrappers in /usr/bin (wine,
+# wineboot, regedit, regsvr32...) pick the 32-bit loader whenever it is installed, and a kernel
+# that refuses i386 code then refuses them all.
 WINE32_LOADER=/usr/lib/wine/wine
 WINE64_LOADER=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver64
 # COM4 is the dummy port that gives wineserver its controlling terminal; tests use COM5..COM8.
 WINE_TEST_PORTS=(5 6 7 8)
 
@@ -32,8 +36,22 @@ die() {
   exit 1
 }
 
+# Why this machine cannot run 32-bit programs, or nothing when it can. The configure step of
+# the build finds it out once (scripts/i386-probe) and keeps it in <build>/i386.status.
+i386_reason() {
+  local status=$WINE_BUILD/i386.status
+  if [ ! -f "$status" ]; then
+    "$(dirname "${BASH_SOURCE[0]}")/../../scripts/i386-probe" "$WINE_BUILD/i386" >"$status.new" || true
+    mv "$status.new" "$status"
+  fi
+  cat "$status"
+}
+
 # A 32-bit program run without wine32 exits 0 and prints nothing: a false pass.
 require_wine32() {
+  local reason
+  reason=$(i386_reason)
+  [ -z "$reason" ] || die "32-bit Windows programs cannot run here: $reason"
   [ -x "$WINE32_LOADER" ] && [ -d /usr/lib/i386-linux-gnu/wine/i386-windows ] ||
     die "wine32:i386 is missing, 32-bit Windows programs cannot run (install it with: scripts/install-deps all)"
 }
@@ -96,7 +114,7 @@ stop_wineserver() {
   local i
   for ((i = 0; i < 100; i++)); do
     wineserver_pid >/dev/null || return 0
-    wineserver -k </dev/null >>"$WINE_RUN/wineserver.log" 2>&1 || true
+    "$WINESERVER" -k </dev/null >>"$WINE_RUN/wineserver.log" 2>&1 || true
     sleep 0.1
   done
   die "the wineserver of $WINEPREFIX does not end"
@@ -109,8 +127,8 @@ stop_wineserver() {
 start_wineserver() {
   local log=$WINE_RUN/wineserver.log pid tty
   stop_wineserver
-  wineserver -p </dev/null >>"$log" 2>&1
-  timeout 60 "$WINE32_LOADER" cmd /c "echo warm-up>COM4" </dev/null >>"$log" 2>&1 ||
+  "$WINESERVER" -p </dev/null >>"$log" 2>&1
+  timeout 60 "$WINE64_LOADER" cmd /c "echo warm-up>COM4" </dev/null >>"$log" 2>&1 ||
     die "the warm-up run of Wine failed, see $log"
   pid=$(wineserver_pid) || die "no wineserver running for $WINEPREFIX"
   tty=$(ps -o tty= -p "$pid" | tr -d ' ')
