@@ -7,7 +7,8 @@
 //
 // This bitness's Trelmo.dll is the one next to the program. The script (trelmo.js) proves
 // that the bitness left registered still works: the other bitness's script host runs it
-// against the board and it must end with "VERDICT OK".
+// against the board and it must end with "VERDICT OK". An other library of "-" says the other
+// bitness cannot run on this machine: its programs are then never started.
 #include "TrelmoLib_TLB.h"
 #include "comtest.h"
 
@@ -181,7 +182,9 @@ protected:
     // succeeds.
     void SetUp() override {
         ASSERT_EQ(0u, RegSvr32(Own, true));
-        ASSERT_EQ(0u, RegSvr32(Other, true));
+        if (!OtherLibrary.empty()) {
+            ASSERT_EQ(0u, RegSvr32(Other, true));
+        }
         ExpectNothingOfOursLeft();
     }
 };
@@ -227,6 +230,8 @@ TEST_F(Registration, WritesTheClassOnceAndRemovesItAll) {
 // Unregistering this bitness first; the other bitness's run of this program does it the
 // other way round.
 TEST_F(Registration, TheOtherBitnessSurvivesAndCleansUpLast) {
+    if (OtherLibrary.empty())
+        GTEST_SKIP() << "the other bitness cannot run here";
     ASSERT_EQ(0u, RegSvr32(Own, false));
     ASSERT_EQ(0u, RegSvr32(Other, false));
     EXPECT_EQ(*Other.Library, Value(Tree(ClassKey, Other.View), L"\\InprocServer32\\"));
@@ -262,7 +267,8 @@ int main(int argc, char** argv) {
     BoardPort = std::atoi(argv[1]);
     BoardSerial = std::atoi(argv[2]);
     auto wide = [](const char* text) { return std::wstring(text, text + std::strlen(text)); };
-    OtherLibrary = wide(argv[3]);
+    if (std::strcmp(argv[3], "-") != 0)
+        OtherLibrary = wide(argv[3]);
     Script = wide(argv[4]);
     OwnLibrary = comtest::LibraryPath();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
