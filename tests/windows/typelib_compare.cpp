@@ -1,0 +1,265 @@
+// Compares the type libraries embedded in two builds of the library, read as data, so a 64-bit
+// program can check the 32-bit build without running it:
+//
+//   typelib_compare <64-bit Trelmo.dll> <32-bit Trelmo.dll>
+//
+// Both must describe the same types and members: names, ids, kinds, flags, parameter and
+// result types, help texts, constants. Only the target system may differ. Vtable offsets are
+// compared in slots: the loader lays both libraries' functions out for this process's pointers
+// (Wine keeps a dual interface's vtable size as stored, so that is not compared). Prints
+// every difference and exits 1 when there is one.
+#include "comtest.h"
+
+#include <oleauto.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+using comtest::TakeBstr;
+using comtest::TPtr;
+using Lines = std::vector<std::string>;
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string result(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                        size, nullptr, nullptr);
+    return result;
+}
+
+std::string GuidText(REFGUID guid) {
+    wchar_t text[40];
+    StringFromGUID2(guid, text, 40);
+    return Utf8(text);
+}
+
+// Name, help text and help context of a member (or of the type itself with MEMBERID_NIL).
+std::string Documentation(ITypeInfo* info, MEMBERID id) {
+    BSTR name = nullptr, doc = nullptr, file = nullptr;
+    DWORD context = 0;
+    if (FAILED(info->GetDocumentation(id, &name, &doc, &context, &file)))
+        return "<no documentation>";
+    return Utf8(TakeBstr(name)) + " \"" + Utf8(TakeBstr(doc)) + "\" context " +
+           std::to_string(context) + " file \"" + Utf8(TakeBstr(file)) + "\"";
+}
+
+std::string TypeName(ITypeInfo* info, const TYPEDESC& type) {
+    switch (type.vt) {
+    case VT_PTR:
+        return TypeName(info, *type.lptdesc) + "*";
+    case VT_SAFEARRAY:
+        return "SAFEARRAY(" + TypeName(info, *type.lptdesc) + ")";
+    case VT_CARRAY:
+        return "CARRAY(" + TypeName(info, type.lpadesc->tdescElem) + ")";
+    case VT_USERDEFINED: {
+        TPtr<ITypeInfo> target;
+        BSTR name = nullptr;
+        if (FAILED(info->GetRefTypeInfo(type.hreftype, target.Out())) ||
+            FAILED(target->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr)))
+            return "<unresolved>";
+        return Utf8(TakeBstr(name));
+    }
+    default:
+        return "vt" + std::to_string(type.vt);
+    }
+}
+
+std::string Element(ITypeInfo* info, const ELEMDESC& element) {
+    return TypeName(info, element.tdesc) + " flags " +
+           std::to_string(element.paramdesc.wParamFlags);
+}
+
+std::string ValueText(const VARIANT* value) {
+    if (!value)
+        return "-";
+    VARIANT text;
+    VariantInit(&text);
+    std::string result = "vt" + std::to_string(V_VT(value));
+    if (SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(value), 0, VT_BSTR)))
+        result += " " + Utf8(std::wstring(V_BSTR(&text), SysStringLen(V_BSTR(&text))));
+    VariantClear(&text);
+    return result;
+}
+
+void DumpFunctions(ITypeInfo* info, const TYPEATTR& attr, int pointerSize, Lines& out) {
+    for (UINT i = 0; i < attr.cFuncs; ++i) {
+        FUNCDESC* func = nullptr;
+        if (FAILED(info->GetFuncDesc(i, &func))) {
+            out.push_back("  func " + std::to_string(i) + " unreadable");
+            continue;
+        }
+        BSTR names[64] = {};
+        UINT count = 0;
+        info->GetNames(func->memid, names, 64, &count);
+        std::string line = "  func id " + std::to_string(func->memid) + " kind " +
+                           std::to_string(func->funckind) + " invoke " +
+                           std::to_string(func->invkind) + " call " +
+                           std::to_string(func->callconv) + " slot " +
+                           std::to_string(func->oVft / pointerSize) + " flags " +
+                           std::to_string(func->wFuncFlags) + " optional " +
+                           std::to_string(func->cParamsOpt) + " returns " +
+                           Element(info, func->elemdescFunc) + " names";
+        for (UINT n = 0; n < count; ++n)
+            line += " " + Utf8(TakeBstr(names[n]));
+        out.push_back(line);
+        for (SHORT p = 0; p < func->cParams; ++p)
+            out.push_back("    param " + std::to_string(p) + " " +
+                          Element(info, func->lprgelemdescParam[p]));
+        out.push_back("    doc " + Documentation(info, func->memid));
+        info->ReleaseFuncDesc(func);
+    }
+}
+
+void DumpVariables(ITypeInfo* info, const TYPEATTR& attr, Lines& out) {
+    for (UINT i = 0; i < attr.cVars; ++i) {
+        VARDESC* var = nullptr;
+        if (FAILED(info->GetVarDesc(i, &var))) {
+            out.push_back("  var " + std::to_string(i) + " unreadable");
+            continue;
+        }
+        const bool constant = var->varkind == VAR_CONST;
+        out.push_back("  var id " + std::to_string(var->memid) + " kind " +
+                      std::to_string(var->varkind) + " flags " + std::to_string(var->wVarFlags) +
+                      " type " + Element(info, var->elemdescVar) + " value " +
+                      ValueText(constant ? var->lpvarValue : nullptr) + " doc " +
+                      Documentation(info, var->memid));
+        info->ReleaseVarDesc(var);
+    }
+}
+
+void DumpType(ITypeInfo* info, int pointerSize, Lines& out, bool dualInterface = false);
+
+void DumpImplemented(ITypeInfo* info, const TYPEATTR& attr, int pointerSize, Lines& out) {
+    for (UINT i = 0; i < attr.cImplTypes; ++i) {
+        HREFTYPE ref = 0;
+        TPtr<ITypeInfo> base;
+        INT flags = 0;
+        BSTR name = nullptr;
+        if (FAILED(info->GetRefTypeOfImplType(i, &ref)) ||
+            FAILED(info->GetRefTypeInfo(ref, base.Out())) ||
+            FAILED(base->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr))) {
+            out.push_back("  implements " + std::to_string(i) + " unreadable");
+            continue;
+        }
+        info->GetImplTypeFlags(i, &flags);
+        out.push_back("  implements " + Utf8(TakeBstr(name)) + " flags " + std::to_string(flags));
+    }
+    // A dual interface's vtable half, which the library lists only through its dispatch half.
+    HREFTYPE ref = 0;
+    TPtr<ITypeInfo> vtable;
+    if (attr.typekind == TKIND_DISPATCH && (attr.wTypeFlags & TYPEFLAG_FDUAL) &&
+        SUCCEEDED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) &&
+        SUCCEEDED(info->GetRefTypeInfo(ref, vtable.Out())))
+        DumpType(vtable.Get(), pointerSize, out, true);
+}
+
+void DumpType(ITypeInfo* info, int pointerSize, Lines& out, bool dualInterface) {
+    TYPEATTR* attr = nullptr;
+    if (FAILED(info->GetTypeAttr(&attr))) {
+        out.push_back("type unreadable");
+        return;
+    }
+    out.push_back(std::string(dualInterface ? "dual interface " : "type ") +
+                  Documentation(info, MEMBERID_NIL) + " guid " + GuidText(attr->guid) +
+                  " kind " + std::to_string(attr->typekind) + " flags " +
+                  std::to_string(attr->wTypeFlags) + " version " +
+                  std::to_string(attr->wMajorVerNum) + "." + std::to_string(attr->wMinorVerNum) +
+                  " functions " + std::to_string(attr->cFuncs) + " variables " +
+                  std::to_string(attr->cVars) +
+                  (attr->typekind == TKIND_ALIAS ? " alias of " + TypeName(info, attr->tdescAlias)
+                                                 : std::string()));
+    DumpFunctions(info, *attr, pointerSize, out);
+    DumpVariables(info, *attr, out);
+    if (!dualInterface)
+        DumpImplemented(info, *attr, pointerSize, out);
+    info->ReleaseTypeAttr(attr);
+}
+
+struct TLibrary {
+    SYSKIND System = SYS_WIN16;
+    Lines Dump;
+    int Functions = 0;
+};
+
+bool Load(const std::wstring& path, TLibrary& library) {
+    TPtr<ITypeLib> lib;
+    const HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.Out());
+    if (FAILED(hr)) {
+        std::printf("FAIL cannot read the type library of %s (0x%08lx)\n", Utf8(path).c_str(),
+                    static_cast<unsigned long>(hr));
+        return false;
+    }
+    TLIBATTR* attr = nullptr;
+    lib->GetLibAttr(&attr);
+    library.System = attr->syskind;
+    const int pointerSize = static_cast<int>(sizeof(void*));
+    BSTR name = nullptr, doc = nullptr, file = nullptr;
+    DWORD context = 0;
+    lib->GetDocumentation(-1, &name, &doc, &context, &file);
+    library.Dump.push_back("library " + Utf8(TakeBstr(name)) + " \"" + Utf8(TakeBstr(doc)) +
+                           "\" guid " + GuidText(attr->guid) + " lcid " +
+                           std::to_string(attr->lcid) + " version " +
+                           std::to_string(attr->wMajorVerNum) + "." +
+                           std::to_string(attr->wMinorVerNum) + " flags " +
+                           std::to_string(attr->wLibFlags) + " help \"" +
+                           Utf8(TakeBstr(file)) + "\" context " + std::to_string(context));
+    lib->ReleaseTLibAttr(attr);
+    for (UINT i = 0; i < lib->GetTypeInfoCount(); ++i) {
+        TPtr<ITypeInfo> info;
+        if (FAILED(lib->GetTypeInfo(i, info.Out()))) {
+            library.Dump.push_back("type " + std::to_string(i) + " unreadable");
+            continue;
+        }
+        DumpType(info.Get(), pointerSize, library.Dump);
+    }
+    for (const std::string& line : library.Dump)
+        library.Functions += line.rfind("  func ", 0) == 0;
+    return true;
+}
+
+std::wstring Wide(const char* text) {
+    return std::wstring(text, text + std::char_traits<char>::length(text));
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::printf("usage: typelib_compare <64-bit Trelmo.dll> <32-bit Trelmo.dll>\n");
+        return 2;
+    }
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    TLibrary wide, narrow;
+    int failures = 0;
+    if (!Load(Wide(argv[1]), wide) || !Load(Wide(argv[2]), narrow)) {
+        CoUninitialize();
+        return 1;
+    }
+    if (wide.System != SYS_WIN64 || narrow.System != SYS_WIN32) {
+        std::printf("FAIL target systems %d and %d, expected win64 (%d) and win32 (%d)\n",
+                    wide.System, narrow.System, SYS_WIN64, SYS_WIN32);
+        ++failures;
+    }
+    const size_t lines = std::max(wide.Dump.size(), narrow.Dump.size());
+    for (size_t i = 0; i < lines && failures < 20; ++i) {
+        const std::string a = i < wide.Dump.size() ? wide.Dump[i] : "<nothing>";
+        const std::string b = i < narrow.Dump.size() ? narrow.Dump[i] : "<nothing>";
+        if (a != b) {
+            std::printf("FAIL line %zu differs:\n  64-bit: %s\n  32-bit: %s\n", i + 1, a.c_str(),
+                        b.c_str());
+            ++failures;
+        }
+    }
+    std::printf("%s: %zu lines, %d functions described in each; target systems win64 and "
+                "win32\n",
+                failures ? "the type libraries differ" : "the type libraries match",
+                wide.Dump.size(), wide.Functions);
+    CoUninitialize();
+    return failures ? 1 : 0;
+}
