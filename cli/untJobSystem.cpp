@@ -56,6 +56,24 @@ bool RemoveFile(const std::string& utf8Path) {
     return _wremove(Wide(utf8Path).c_str()) == 0;
 }
 
+std::string SystemErrorText(unsigned long code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring wide(text ? text : L"", length);
+    LocalFree(text);
+    while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' '))
+        wide.pop_back();
+    if (wide.empty())
+        return "system error " + std::to_string(code);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(size > 0 ? static_cast<std::size_t>(size) : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], size, nullptr, nullptr);
+    utf8.resize(utf8.size() - 1);
+    return utf8;
+}
+
 #else
 #include <csignal>
 #include <time.h>
@@ -93,6 +111,10 @@ std::FILE* OpenFile(const std::string& utf8Path, const char* mode) {
 
 bool RemoveFile(const std::string& utf8Path) {
     return std::remove(utf8Path.c_str()) == 0;
+}
+
+std::string SystemErrorText(unsigned long code) {
+    return std::strerror(static_cast<int>(code));
 }
 #endif
 

@@ -20,3 +20,5 @@ std::FILE* OpenFile(const std::string& utf8Path, const char* mode);
 bool RemoveFile(const std::string& utf8Path);
 // The system's text for the last failure of OpenFile, in UTF-8.
 std::string LastFileError();
+// The system's text for a platform error number (errno, or GetLastError on Windows), in UTF-8.
+std::string SystemErrorText(unsigned long code);

@@ -261,14 +261,48 @@ TEST_F(TJobs, DumpWritesEveryBlockInOrder) {
     }
     EXPECT_TRUE(Has(r.Out, "DataBlockHex=" + hex)) << r.Out;
 
-    // A refused block stops the dump and leaves no file behind.
-    board.Command("fault error 33 for d2");
-    r = On(board, {"dump", "0x30", data});
-    EXPECT_EQ(r.Status, 1);
-    EXPECT_TRUE(Has(r.Out, "ReadDump: 51 ")) << r.Out;
-    EXPECT_FALSE(testboard::Exists(data));
     EXPECT_EQ(On(board, {"dump", "flash", data}).Status, 2);
     EXPECT_EQ(On(board, {"dump", "0x33", data}).Status, 2);
+}
+
+// Whatever stops a dump, the file from before stays as it was.
+TEST_F(TJobs, FailedDumpKeepsTheOldFile) {
+    TBoardProcess board;
+    const std::string old = "a whole dump from before", path = File("dump.bin", old);
+    auto expectKept = [&](const TRun& r, const std::string& why) {
+        EXPECT_EQ(r.Status, 1) << why << r.Out;
+        EXPECT_TRUE(Has(r.Err, "'" + path + "' not written")) << why << r.Err;
+        EXPECT_EQ(ReadFileText(path), old) << why;
+        EXPECT_FALSE(testboard::Exists(path + ".new")) << why;
+    };
+    expectKept(Run({"--device", Dir + "/missing", "dump", "data", path}), "no board");
+
+    board.Command("fault error 33 for d2");
+    expectKept(On(board, {"dump", "data", path}), "a refused block");
+
+    const int held = open(board.Link.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    expectKept(On(board, {"dump", "data", path}), "a busy port");
+    close(held);
+
+    // Slowed, program memory takes long enough to stop half way.
+    board.Command("fault delay 5 always for d2");
+    pid_t tool = Start({"--device", board.Link, "dump", "program", path});
+    ASSERT_TRUE(OutputShows("BlockCount="));
+    kill(tool, SIGINT);
+    expectKept(Finish(tool), "Ctrl-C");
+    tool = Start({"--device", board.Link, "dump", "program", path});
+    ASSERT_TRUE(OutputShows("BlockCount="));
+    board.Command("away");
+    expectKept(Finish(tool), "the board gone");
+    board.Command("return");
+    board.Command("clear");
+
+    const TRun r = On(board, {"dump", "eeprom", Dir + "/missing/dump.bin"});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(Has(r.Err, "trelmo: dump: cannot write '" + Dir +
+                               "/missing/dump.bin': No such file or directory\n"))
+        << r.Err;
 }
 
 TEST_F(TJobs, MonitorReportsChangesUntilInterrupted) {
