@@ -1,5 +1,6 @@
 #include "untJobSystem.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -120,4 +121,24 @@ std::string SystemErrorText(unsigned long code) {
 
 std::string LastFileError() {
     return std::strerror(errno);
+}
+
+bool ReadFileHead(const std::string& utf8Path, std::size_t limit, std::string& data) {
+    data.clear();
+    std::FILE* file = OpenFile(utf8Path, "rb");
+    if (!file)
+        return false;
+    char buffer[4096];
+    while (data.size() <= limit) {
+        const std::size_t wanted = std::min(sizeof buffer, limit + 1 - data.size());
+        const std::size_t got = std::fread(buffer, 1, wanted, file);
+        data.append(buffer, got);
+        if (got < wanted)
+            break;
+    }
+    const bool ok = !std::ferror(file);
+    const int error = errno; // for LastFileError, past fclose
+    std::fclose(file);
+    errno = error;
+    return ok;
 }

@@ -76,6 +76,10 @@ private:
     std::vector<std::unique_ptr<TTable>> Items;
 };
 
+// The largest table set file taken. A board's whole set saves to a few kilobytes; this holds
+// thousands of the longest cells, and keeps a device or a stray huge file out of memory.
+const std::size_t MaxTableFileSize = 1024 * 1024;
+
 // The three texts of the editors' status bar for a field.
 std::string FieldTypeText(const TField& field);
 std::string FieldRangeText(const TField& field);

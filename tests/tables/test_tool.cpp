@@ -135,4 +135,29 @@ TEST_F(Tool, RepeatedCellsAreWrittenOnce) {
                                  "ReadFieldStructure", "ReadTable", "FieldValue"});
     EXPECT_NE(read.Out.find("FieldValue=60\n"), std::string::npos) << read.Out;
 }
+
+// File errors name the file in the tool's words; a NUL in a value does not end the report.
+TEST_F(Tool, FileErrorsNameTheFile) {
+    TBoardProcess board;
+    const std::string lost = Dir + "/missing/set.txt";
+    TRun run = On(board, {"tables", "save", lost, "4"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("trelmo: tables save: cannot write '" + lost +
+                           "': No such file or directory\n"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_EQ(run.Err.find('\r'), std::string::npos) << run.Err;
+
+    const int before = Requests(board, "2D");
+    run = On(board, {"tables", "load", lost});
+    EXPECT_EQ(run.Err, "trelmo: tables load: cannot read '" + lost +
+                           "': No such file or directory; nothing sent\n");
+    EXPECT_EQ(Requests(board, "2D"), before);
+
+    const char nul[] = "[1]\r\n0001.0001=12\0xyz\r\n";
+    run = On(board, {"tables", "load", "--retries", "0",
+                     File("nul.txt", std::string(nul, sizeof nul - 1))});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Out.find(", value \"12\\x00xyz\")"), std::string::npos) << run.Out;
+}
 } // namespace
