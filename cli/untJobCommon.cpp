@@ -101,6 +101,11 @@ std::string ResultLine(const TDriver& driver, const std::string& label) {
            OneLine(Cp1251ToUtf8(driver.GetResultDescription()));
 }
 
+bool DriverFileName(const std::string& utf8Path, std::string& name) {
+    name = Utf8ToCp1251(utf8Path);
+    return Cp1251ToUtf8(name) == utf8Path;
+}
+
 int JobFailed(const std::string& job, const std::string& text) {
     std::cout.flush();
     std::cerr << "trelmo: " << job << ": " << text << std::endl;

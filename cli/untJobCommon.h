@@ -37,5 +37,9 @@ int Call(TDriver& driver, const char* method);
 // The tool's line for the last result: "Label: code description".
 std::string ResultLine(const TDriver& driver, const std::string& label);
 
+// The name the driver's file functions take (cp1251) for a UTF-8 path; false for a name that
+// cp1251 cannot spell, which they would take for another file's.
+bool DriverFileName(const std::string& utf8Path, std::string& name);
+
 // "trelmo: JOB: text" on standard error; returns exFailed.
 int JobFailed(const std::string& job, const std::string& text);

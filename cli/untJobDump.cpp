@@ -1,5 +1,7 @@
 // trelmo dump: a memory area of the board, block by block from 0, into a file of raw bytes.
 #include "untDriver.h"
+#include "untError.h"
+#include "untFiles.h"
 #include "untJobCommon.h"
 #include "untJobProgress.h"
 #include "untJobSystem.h"
@@ -34,43 +36,12 @@ int AreaCode(const std::string& text) {
                  "'");
 }
 
-// A dump that stopped half way is no dump: the file goes, so that no script takes it for one.
-class TDumpFile {
-public:
-    explicit TDumpFile(std::string path) : Path(std::move(path)) { File = OpenFile(Path, "wb"); }
-    ~TDumpFile() {
-        if (File) {
-            std::fclose(File);
-            RemoveFile(Path);
-        }
-    }
-    TDumpFile(const TDumpFile&) = delete;
-    TDumpFile& operator=(const TDumpFile&) = delete;
-
-    bool Opened() const { return File != nullptr; }
-    bool Write(const TBytes& data) {
-        return std::fwrite(data.data(), 1, data.size(), File) == data.size();
-    }
-    // Keeps the file; false when its last bytes could not be written.
-    bool Keep() {
-        const bool ok = std::fclose(File) == 0;
-        File = nullptr;
-        if (!ok)
-            RemoveFile(Path);
-        return ok;
-    }
-
-private:
-    std::string Path;
-    std::FILE* File = nullptr;
-};
-
 class TDump {
 public:
-    TDump(TDriver& driver, std::ostream& out, TDumpFile& file)
-        : Driver(driver), Out(out), File(file) {}
+    TDump(TDriver& driver, std::ostream& out) : Driver(driver), Out(out) {}
 
     std::string Why = "nothing read"; // when Run gives up
+    TBytes Memory;                    // the blocks read so far
 
     bool Run(int area) {
         Driver.MemoryType = area;
@@ -107,8 +78,7 @@ private:
             return Stop(progress, "block " + std::to_string(n) + " came back as block " +
                                       std::to_string(Driver.BlockNumber) + " of " +
                                       std::to_string(Driver.GetDataBlock().size()) + " bytes");
-        if (!File.Write(Driver.GetDataBlock()))
-            return Stop(progress, "cannot write the file: " + LastFileError());
+        Memory += Driver.GetDataBlock();
         return true;
     }
 
@@ -120,26 +90,39 @@ private:
 
     TDriver& Driver;
     std::ostream& Out;
-    TDumpFile& File;
 };
+
+// Only a whole dump reaches the file, and it replaces the old one at once, so that a
+// failure keeps the file as it was and no script takes a part for a dump.
+bool SaveDump(const std::string& path, const std::string& name, const TBytes& memory,
+              std::string& error) {
+    try {
+        ReplaceWholeFile(name, memory);
+        return true;
+    } catch (const EOSError& e) {
+        error = "cannot write '" + path + "': " + SystemErrorText(e.ErrorCode);
+    }
+    return false;
+}
 } // namespace
 
 int RunDump(const TCommandLine& line, std::ostream& out) {
     const TJobArgs args = ParseJobArgs(line, {}, 2);
     const int area = AreaCode(args.Operands[0]);
     const std::string& path = args.Operands[1];
-    TDumpFile file(path);
-    if (!file.Opened())
-        return JobFailed("dump", "cannot write '" + path + "': " + LastFileError());
+    std::string name;
+    if (!DriverFileName(path, name))
+        return JobFailed("dump", "cannot write '" + path + "': a name beyond code page 1251");
     TDriver driver;
     SetUpDriver(driver, line, args);
     CatchInterrupt();
-    TDump dump(driver, out, file);
+    TDump dump(driver, out);
     const bool ok = dump.Run(area);
     Call(driver, "Disconnect");
     if (!ok)
-        return JobFailed("dump", dump.Why + "; '" + path + "' removed");
-    if (!file.Keep())
-        return JobFailed("dump", "cannot write '" + path + "': " + LastFileError());
+        return JobFailed("dump", dump.Why + "; '" + path + "' not written");
+    std::string error;
+    if (!SaveDump(path, name, dump.Memory, error))
+        return JobFailed("dump", error);
     return exOk;
 }

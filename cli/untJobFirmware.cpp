@@ -17,28 +17,18 @@ const int RetryPauseMs = 100;
 const int RestartBaudRate = 2400;
 const std::uint32_t RestartLimitMs = 3000;
 const int RestartPollMs = 50;
-const std::size_t MaxBlocks = 0xFFFF; // block numbers are 16 bits
+// The ATmega128's flash, the board's whole program memory: no image for it is larger, so
+// nothing larger is read.
+const std::size_t MaxImageSize = 128 * 1024;
 
 bool ReadImage(const std::string& path, TBytes& image, std::string& error) {
-    std::FILE* file = OpenFile(path, "rb");
-    if (!file) {
+    if (!ReadFileHead(path, MaxImageSize, image))
         error = "cannot read '" + path + "': " + LastFileError();
-        return false;
-    }
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        image.append(buffer, n);
-    if (std::ferror(file))
-        error = "cannot read '" + path + "': " + LastFileError();
-    std::fclose(file);
-    if (!error.empty())
-        return false;
-    if (image.empty())
+    else if (image.empty())
         error = "'" + path + "' is empty";
-    else if ((image.size() + BlockSize - 1) / BlockSize > MaxBlocks)
-        error = "'" + path + "' is larger than the " + std::to_string(MaxBlocks) +
-                " blocks a firmware may have";
+    else if (image.size() > MaxImageSize)
+        error = "'" + path + "' is larger than the board's program memory of " +
+                std::to_string(MaxImageSize) + " bytes";
     return error.empty();
 }
 
@@ -80,8 +70,7 @@ private:
             if (Interrupted())
                 return Abandon(progress, "interrupted before block " + std::to_string(n));
             if (!WriteBlock(n, progress))
-                return Abandon(progress, "block " + std::to_string(n) + " was refused " +
-                                             std::to_string(Retries + 1) + " times");
+                return Abandon(progress, BlockFailure(n));
             progress.Show(static_cast<unsigned>(n));
         }
         progress.Finish();
@@ -96,16 +85,30 @@ private:
         Driver.BlockNumber = static_cast<std::uint16_t>(n);
         // A rewrite is harmless: the block lands at its number whether or not the lost
         // answer had already confirmed it.
-        for (int attempt = 1;; ++attempt) {
+        for (Tries = 1;; ++Tries) {
             if (Call(Driver, "WriteProgramBlock") == 0)
                 return true;
             progress.Finish();
-            Out << ResultLine(Driver, "WriteProgramBlock") << " (block " << n << ", try " << attempt
+            Out << ResultLine(Driver, "WriteProgramBlock") << " (block " << n << ", try " << Tries
                 << " of " << Retries + 1 << ')' << std::endl;
-            if (attempt > Retries || Interrupted())
+            if (Tries > Retries || Interrupted())
                 return false;
             SleepMs(RetryPauseMs);
         }
+    }
+
+    // Only the board's own error codes are refusals; the driver's are the link's.
+    std::string BlockFailure(std::size_t n) const {
+        const std::string block = "block " + std::to_string(n);
+        const std::string tries = " (" + std::to_string(Tries) + (Tries == 1 ? " try)" : " tries)");
+        const int code = Driver.GetResultCode();
+        if (Interrupted())
+            return "interrupted at " + block;
+        if (code > 0)
+            return block + " was refused" + tries;
+        if (code == ecNoLink)
+            return "the board did not answer " + block + tries;
+        return "the link was lost at " + block + tries;
     }
 
     bool Abandon(TProgress& progress, const std::string& why) {
@@ -121,6 +124,9 @@ private:
         Driver.SetBaudRate(RestartBaudRate);
         Call(Driver, "OpenPort");
         bool ok = AwaitRestart();
+        if (!ok)
+            JobFailed("firmware", "the board did not come back after its restart; the firmware "
+                                  "is written, the exchange settings are not restored");
         if (ok) {
             Driver.DeviceTimeout = Driver.GetTimeout();
             Driver.DeviceBaudRate = kept;
@@ -143,6 +149,7 @@ private:
     const TBytes& Image;
     const int Retries;
     const std::size_t Blocks;
+    int Tries = 0; // of the block being written
 };
 } // namespace
 

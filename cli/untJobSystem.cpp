@@ -1,5 +1,6 @@
 #include "untJobSystem.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -56,6 +57,24 @@ bool RemoveFile(const std::string& utf8Path) {
     return _wremove(Wide(utf8Path).c_str()) == 0;
 }
 
+std::string SystemErrorText(unsigned long code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring wide(text ? text : L"", length);
+    LocalFree(text);
+    while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' '))
+        wide.pop_back();
+    if (wide.empty())
+        return "system error " + std::to_string(code);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(size > 0 ? static_cast<std::size_t>(size) : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], size, nullptr, nullptr);
+    utf8.resize(utf8.size() - 1);
+    return utf8;
+}
+
 #else
 #include <csignal>
 #include <time.h>
@@ -94,8 +113,32 @@ std::FILE* OpenFile(const std::string& utf8Path, const char* mode) {
 bool RemoveFile(const std::string& utf8Path) {
     return std::remove(utf8Path.c_str()) == 0;
 }
+
+std::string SystemErrorText(unsigned long code) {
+    return std::strerror(static_cast<int>(code));
+}
 #endif
 
 std::string LastFileError() {
     return std::strerror(errno);
+}
+
+bool ReadFileHead(const std::string& utf8Path, std::size_t limit, std::string& data) {
+    data.clear();
+    std::FILE* file = OpenFile(utf8Path, "rb");
+    if (!file)
+        return false;
+    char buffer[4096];
+    while (data.size() <= limit) {
+        const std::size_t wanted = std::min(sizeof buffer, limit + 1 - data.size());
+        const std::size_t got = std::fread(buffer, 1, wanted, file);
+        data.append(buffer, got);
+        if (got < wanted)
+            break;
+    }
+    const bool ok = !std::ferror(file);
+    const int error = errno; // for LastFileError, past fclose
+    std::fclose(file);
+    errno = error;
+    return ok;
 }

@@ -3,7 +3,7 @@
 #include "untCodePage.h"
 #include "untDriver.h"
 #include "untDriverTables.h"
-#include "untFiles.h"
+#include "untError.h"
 #include "untJobCommon.h"
 #include "untJobProgress.h"
 #include "untJobSystem.h"
@@ -115,6 +115,10 @@ private:
         if (std::string(method) != "ReadTableStruct")
             where += ", row " + std::to_string(Driver.RowNumber) + ", field " +
                      std::to_string(Driver.FieldNumber);
+        // The driver's texts are C strings: one that quotes this value ends at its NUL.
+        const std::string& value = Driver.FieldValue;
+        if (std::string(method) == "WriteTable" && value.find('\0') != std::string::npos)
+            where += ", value \"" + OneLine(Cp1251ToUtf8(value)) + '"';
         return where + ')';
     }
 
@@ -157,11 +161,36 @@ bool Choose(TTables& tables, const std::vector<std::string>& numbers, std::strin
     return true;
 }
 
+// The file's text, whole, read before anything is sent.
+bool ReadTableFile(const std::string& path, std::string& text, std::string& error) {
+    if (!ReadFileHead(path, MaxTableFileSize, text))
+        error = "cannot read '" + path + "': " + LastFileError();
+    else if (text.size() > MaxTableFileSize)
+        error = "'" + path + "' is larger than the " + std::to_string(MaxTableFileSize) +
+                " bytes a table set file may have";
+    return error.empty();
+}
+
+int Save(TTables& tables, const std::string& path, const std::string& name) {
+    try {
+        tables.SaveToFile(name);
+    } catch (const EOSError& e) {
+        return JobFailed("tables save", "cannot write '" + path + "': " + SystemErrorText(e.ErrorCode));
+    }
+    return exOk;
+}
+
 int Transfer(const std::string& action, const TJobArgs& args, TDriver& driver, std::ostream& out) {
     const int retries = args.Number("--retries", DefaultRetries, 0, 100);
     TTerminalTransfer transfer(driver, out, retries);
     TVarnokBrd board(transfer, transfer);
     const std::string job = "tables " + action;
+    const std::string path = action == "list" ? "" : args.Operands[1];
+    std::string text, error, name;
+    if (action == "load" && !ReadTableFile(path, text, error))
+        return JobFailed(job, error + "; nothing sent");
+    if (action == "save" && !DriverFileName(path, name))
+        return JobFailed(job, "cannot write '" + path + "': a name beyond code page 1251");
     if (!board.ReadStructure())
         return JobFailed(job, "reading the table list: " + transfer.Why);
     TTables& tables = board.Tables;
@@ -170,25 +199,21 @@ int Transfer(const std::string& action, const TJobArgs& args, TDriver& driver, s
             out << TableLine(tables[i]) << '\n';
         return exOk;
     }
-    const std::string file = Utf8ToCp1251(args.Operands[1]);
     if (action == "save") {
-        std::string error;
         if (!Choose(tables, {args.Operands.begin() + 2, args.Operands.end()}, error))
             return JobFailed(job, error);
         if (!board.ReadSelected())
-            return JobFailed(job, transfer.Why + "; '" + args.Operands[1] + "' not written");
-        tables.SaveToFile(file);
+            return JobFailed(job, transfer.Why + "; '" + path + "' not written");
+        if (Save(tables, path, name) != exOk)
+            return exFailed;
         for (int i = 0; i < tables.Count(); ++i)
             if (tables[i].Selected)
                 out << TableLine(tables[i]) << '\t' << CellsOf(tables[i]) << " read\n";
         return exOk;
     }
-    std::string text;
-    if (!ReadWholeFile(file, text))
-        return JobFailed(job, "cannot read '" + args.Operands[1] + "'");
-    tables.LoadFromFile(file);
+    tables.LoadFromText(text);
     if (!tables.HasSelected())
-        return JobFailed(job, "'" + args.Operands[1] + "' holds no table of this board");
+        return JobFailed(job, "'" + path + "' holds no table of this board");
     if (!board.WriteSelected())
         return JobFailed(job, transfer.Why + "; the tables before it are written");
     for (int i = 0; i < tables.Count(); ++i)

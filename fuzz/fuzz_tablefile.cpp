@@ -1,6 +1,7 @@
 // The table set file under any content: the INI reader's view survives writing the document
-// back, and a load into a set of tables takes exactly the cells the file names for tables the
-// board has, which a save as string fields and a second load give back unchanged.
+// back, a section's values in one pass are what asking key by key gives, and a load into a set
+// of tables takes exactly the cells the file names for tables the board has, each once, which
+// a save as string fields and a second load give back unchanged.
 //
 // Input: the whole file.
 #include "untFuzzSupport.h"
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <fstream>
 #include <map>
+#include <set>
 #include <tuple>
 
 namespace {
@@ -24,6 +26,22 @@ std::string View(const TIniFile& ini) {
     return view;
 }
 
+// Each key once, with its value, asked key by key, as Values gives them in one pass.
+void CheckValues(const TIniFile& ini) {
+    for (const std::string& section : ini.SectionNames()) {
+        std::vector<std::pair<std::string, std::string>> asked;
+        std::set<std::string> names;
+        for (const std::string& key : ini.KeyNames(section)) {
+            std::string name = key;
+            for (char& c : name)
+                c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+            if (names.insert(name).second)
+                asked.push_back({key, ini.Value(section, key)});
+        }
+        Require(ini.Values(section) == asked, "one pass differs from asking key by key");
+    }
+}
+
 const int BoardTables = 5;
 
 TTables BoardSet() {
@@ -35,7 +53,7 @@ TTables BoardSet() {
 
 using TCell = std::tuple<int, int, int>; // table, row, field
 
-// The cells loaded; of two cells at one place the later wins, as it does in a save.
+// The cells loaded, none of them twice.
 std::map<TCell, std::string> Cells(const TTables& tables) {
     std::map<TCell, std::string> cells;
     for (int t = 0; t < tables.Count(); ++t) {
@@ -49,7 +67,10 @@ std::map<TCell, std::string> Cells(const TTables& tables) {
                     "a row or field number other than four digits");
             Require(field.Value.find_first_of("\r\n") == std::string::npos,
                     "a line end inside a value");
-            cells[{table.Number, field.RowNumber, field.FieldNumber}] = field.Value;
+            Require(cells.emplace(TCell{table.Number, field.RowNumber, field.FieldNumber},
+                                  field.Value)
+                        .second,
+                    "a cell loaded twice");
         }
     }
     return cells;
@@ -75,6 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TIniFile ini = TIniFile::Parse(text);
     const std::string view = View(ini);
     Require(View(TIniFile::Parse(ini.Text())) == view, "the document reads back different", view);
+    CheckValues(ini);
 
     static const std::string file = FuzzHome() + "/tables.txt";
     static const std::string saved = FuzzHome() + "/saved.txt";

@@ -3,6 +3,8 @@
 #include "untCodePage.h"
 #include "untFiles.h"
 
+#include <map>
+
 namespace {
 // The profile functions trim the control characters of white space and Ctrl+Z, but not a
 // no-break space.
@@ -42,6 +44,13 @@ bool SameIniName(const std::string& a, const std::string& b) {
             return false;
     }
     return true;
+}
+
+std::string LatinLower(std::string name) {
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + ('a' - 'A'));
+    return name;
 }
 
 std::string FromUtf16(const std::string& bytes, bool bigEndian) {
@@ -138,22 +147,42 @@ std::vector<std::string> TIniFile::KeyNames(const std::string& section) const {
     return names;
 }
 
+std::string TIniFile::ValueOf(const TEntry& entry, const std::string& fallback) {
+    if (!entry.HasValue)
+        return fallback;
+    const std::string value = Trim(entry.Value);
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
 std::string TIniFile::Value(const std::string& section, const std::string& key,
                             const std::string& fallback) const {
+    if (const TSection* s = Find(section))
+        for (const TEntry& entry : s->Entries)
+            if (SameIniName(entry.Key, key))
+                return ValueOf(entry, fallback);
+    return fallback;
+}
+
+std::vector<std::pair<std::string, std::string>> TIniFile::Values(const std::string& section) const {
+    std::vector<std::pair<std::string, std::string>> values;
     const TSection* s = Find(section);
     if (!s)
-        return fallback;
+        return values;
+    struct TSeen {
+        const TEntry* First; // whose value every later entry of the name gives
+        bool Listed;
+    };
+    std::map<std::string, TSeen> seen; // by the name as SameIniName compares it
     for (const TEntry& entry : s->Entries) {
-        if (!SameIniName(entry.Key, key))
+        TSeen& name = seen.insert({LatinLower(entry.Key), {&entry, false}}).first->second;
+        if (!entry.HasValue || entry.Key.empty() || name.Listed)
             continue;
-        if (!entry.HasValue)
-            return fallback;
-        const std::string value = Trim(entry.Value);
-        if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
-            return value.substr(1, value.size() - 2);
-        return value;
+        name.Listed = true;
+        values.push_back({entry.Key, ValueOf(*name.First, "")});
     }
-    return fallback;
+    return values;
 }
 
 void TIniFile::Write(const std::string& section, const std::string& key, const std::string& value) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class TIniFile {
@@ -22,6 +23,9 @@ public:
     // its line has no "=".
     std::string Value(const std::string& section, const std::string& key,
                       const std::string& fallback = "") const;
+    // The keys of KeyNames, each once, with its Value: what asking each key gives, in one pass
+    // over the section however many keys it holds.
+    std::vector<std::pair<std::string, std::string>> Values(const std::string& section) const;
 
     // Appends to the section (created at the end when new); an existing key is replaced.
     void Write(const std::string& section, const std::string& key, const std::string& value);
@@ -41,5 +45,6 @@ private:
         std::vector<TEntry> Entries;
     };
     const TSection* Find(const std::string& section) const;
+    static std::string ValueOf(const TEntry& entry, const std::string& fallback);
     std::vector<TSection> Sections;
 };

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
+#include <tuple>
 
 namespace {
 // A whole-string decimal integer, as the file's numbers must be; false otherwise.
@@ -97,29 +99,34 @@ void TTables::SaveToFile(const std::string& fileName) const {
 
 void TTables::LoadFromFile(const std::string& fileName) {
     std::string text;
-    if (!ReadWholeFile(fileName, text))
-        return;
+    if (ReadWholeFile(fileName, text))
+        LoadFromText(text);
+}
+
+void TTables::LoadFromText(const std::string& text) {
     for (auto& table : Items) {
         table->Fields.Clear();
         table->Selected = false;
     }
     const TIniFile ini = TIniFile::Parse(text);
+    std::set<std::tuple<int, int, int>> loaded; // table, row, field
+    std::set<std::string> read; // a repeated section shows the keys of its first
     for (const std::string& section : ini.SectionNames()) {
         int number = 0;
-        if (!WholeNumber(section, number))
+        if (!WholeNumber(section, number) || !read.insert(section).second)
             continue;
         TTable* table = ItemByNumber(number);
-        for (const std::string& key : ini.KeyNames(section)) {
+        for (const auto& [key, value] : ini.Values(section)) {
             int row = 0, field = 0;
             if (!table || !CellNumber(key.substr(0, 4), row) || key.size() < 6 ||
-                !CellNumber(key.substr(5, 4), field))
+                !CellNumber(key.substr(5, 4), field) || !loaded.insert({number, row, field}).second)
                 continue;
             table->Selected = true;
             TFieldInfo info;
             info.TableNumber = number;
             info.RowNumber = row;
             info.FieldNumber = field;
-            table->Fields.Add(info).Value = ini.Value(section, key);
+            table->Fields.Add(info).Value = value;
         }
     }
 }

@@ -67,10 +67,18 @@ public:
     void SaveToFile(const std::string& fileName) const;
     // Nothing when the file does not exist; else the cells and the selection of the file.
     void LoadFromFile(const std::string& fileName);
+    // The cells and the selection of a file's text. A cell named twice (a repeated key, or two
+    // spellings of one row and field) is taken once, with its first value, as the profile
+    // functions give a repeated key's first value.
+    void LoadFromText(const std::string& text);
 
 private:
     std::vector<std::unique_ptr<TTable>> Items;
 };
+
+// The largest table set file taken. A board's whole set saves to a few kilobytes; this holds
+// thousands of the longest cells, and keeps a device or a stray huge file out of memory.
+const std::size_t MaxTableFileSize = 1024 * 1024;
 
 // The three texts of the editors' status bar for a field.
 std::string FieldTypeText(const TField& field);

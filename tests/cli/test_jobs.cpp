@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -11,6 +13,7 @@
 #include <random>
 #include <sstream>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -70,6 +73,22 @@ protected:
 
     TRun Run(const std::vector<std::string>& args) { return Finish(Start(args)); }
 
+    // Status -1 when the tool had to be killed after `timeoutMs`.
+    TRun FinishWithin(pid_t pid, int timeoutMs) {
+        const auto start = TClock::now();
+        int status = 0;
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (ElapsedMs(start) > timeoutMs) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                return {-1, ReadFileText(Dir + "/out"), ReadFileText(Dir + "/err")};
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFileText(Dir + "/out"),
+                ReadFileText(Dir + "/err")};
+    }
+
     TRun On(const TBoardProcess& board, std::vector<std::string> args) {
         args.insert(args.begin(), {"--device", board.Link});
         return Run(args);
@@ -101,6 +120,39 @@ protected:
     }
 
     std::string Dir;
+};
+
+// A named pipe that gives `size` bytes and never ends, as a device does: a reader that waits
+// for the end waits for ever, but with a bounded memory.
+class TEndlessPipe {
+public:
+    TEndlessPipe(const std::string& path, std::size_t size) : Path(path) {
+        mkfifo(Path.c_str(), 0600);
+        // Read and write: the pipe then has a writer until the end, and opening never blocks.
+        Fd = open(Path.c_str(), O_RDWR | O_NONBLOCK);
+        Feeder = std::thread([this, size] {
+            const std::string block(4096, '\0');
+            for (std::size_t done = 0; done < size && !Stop;) {
+                const ssize_t n = write(Fd, block.data(), std::min(block.size(), size - done));
+                if (n > 0)
+                    done += static_cast<std::size_t>(n);
+                else
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+    }
+    ~TEndlessPipe() {
+        Stop = true;
+        Feeder.join();
+        close(Fd);
+    }
+
+    const std::string Path;
+
+private:
+    int Fd = -1;
+    std::atomic<bool> Stop{false};
+    std::thread Feeder;
 };
 
 // The program memory as the board holds it after the update: the image, its last block
@@ -175,6 +227,10 @@ TEST_F(TJobs, BoardSilentAfterProgramModeFailsAfterThreeSeconds) {
     EXPECT_TRUE(Has(r.Out, "ExitProgramMode: 0 ")) << r.Out;
     EXPECT_TRUE(Has(r.Out, "ReadStatus: -1 Нет связи")) << r.Out;
     EXPECT_FALSE(Has(r.Out, "SetExchangeParam")) << r.Out;
+    EXPECT_TRUE(Has(r.Err, "trelmo: firmware: the board did not come back after its restart; "
+                           "the firmware is written, the exchange settings are not restored\n"))
+        << r.Err;
+    EXPECT_EQ(r.Err.find("trelmo: "), r.Err.rfind("trelmo: ")) << r.Err;
     EXPECT_GE(elapsed, 3000);
     EXPECT_LT(elapsed, 5500);
 }
@@ -191,11 +247,58 @@ TEST_F(TJobs, FirmwareFileIsCheckedBeforeAnythingIsSent) {
     EXPECT_EQ(On(board, {"firmware", "Baudrate=fast", File("a.bin", "1")}).Status, 2);
     EXPECT_EQ(Requests(board), 0);
 
-    // Larger than the board's program memory: refused before program mode erases it.
+    // Larger than the ATmega128's program memory: refused before program mode erases it.
     const TRun r = On(board, {"firmware", File("big.bin", Image(128 * 1024 + 1))});
     EXPECT_EQ(r.Status, 1);
-    EXPECT_TRUE(Has(r.Err, "nothing written")) << r.Err;
-    EXPECT_EQ(board.State("mode"), "0");
+    EXPECT_TRUE(Has(r.Err, "big.bin' is larger than the board's program memory")) << r.Err;
+    EXPECT_EQ(Requests(board), 0);
+}
+
+// A device or pipe without end is refused after a bounded read, naming the file, with
+// nothing sent.
+TEST_F(TJobs, EndlessInputIsRefusedUnread) {
+    TBoardProcess board;
+    const struct {
+        std::vector<std::string> Args;
+        std::size_t Cap;
+        const char* Why;
+    } jobs[] = {{{"firmware"}, 128 * 1024, "larger than the board's program memory"},
+                {{"tables", "load"}, 1024 * 1024, "larger than the 1048576 bytes"}};
+    for (const auto& job : jobs) {
+        TEndlessPipe pipe(Dir + "/endless", job.Cap + 65536);
+        std::vector<std::string> args = {"--device", board.Link};
+        args.insert(args.end(), job.Args.begin(), job.Args.end());
+        args.push_back(pipe.Path);
+        const TRun r = FinishWithin(Start(args), 5000);
+        ASSERT_EQ(r.Status, 1) << job.Args[0] << " did not stop reading";
+        EXPECT_TRUE(Has(r.Err, "'" + pipe.Path + "' is " + job.Why)) << r.Err;
+        EXPECT_TRUE(Has(r.Err, "nothing sent")) << r.Err;
+        std::remove(pipe.Path.c_str());
+
+        args.back() = "/dev/zero";
+        EXPECT_EQ(FinishWithin(Start(args), 5000).Status, 1) << job.Args[0];
+    }
+    EXPECT_EQ(Requests(board), 0);
+}
+
+// Only a board's own error is a refusal; a silent board or a spoiled line is told apart.
+TEST_F(TJobs, FirmwareSaysWhyABlockFailed) {
+    TBoardProcess board;
+    const std::string image = File("image.bin", Image(100));
+    const struct {
+        const char* Fault;
+        const char* Why;
+    } cases[] = {{"error 33", "block 1 was refused (1 try)"},
+                 {"noanswer", "the board did not answer block 1 (1 try)"},
+                 {"crc", "the link was lost at block 1 (1 try)"}};
+    for (const auto& c : cases) {
+        board.Command("clear");
+        board.Command(std::string("fault ") + c.Fault + " always for c1");
+        const TRun r = On(board, {"firmware", "--retries", "0", "CommandTimeout=300", image});
+        EXPECT_EQ(r.Status, 1) << c.Fault;
+        EXPECT_TRUE(Has(r.Err, "trelmo: firmware: " + std::string(c.Why) + "; the board stays"))
+            << r.Err;
+    }
 }
 
 TEST_F(TJobs, SearchFindsTheBoardAtItsSpeed) {
@@ -261,14 +364,48 @@ TEST_F(TJobs, DumpWritesEveryBlockInOrder) {
     }
     EXPECT_TRUE(Has(r.Out, "DataBlockHex=" + hex)) << r.Out;
 
-    // A refused block stops the dump and leaves no file behind.
-    board.Command("fault error 33 for d2");
-    r = On(board, {"dump", "0x30", data});
-    EXPECT_EQ(r.Status, 1);
-    EXPECT_TRUE(Has(r.Out, "ReadDump: 51 ")) << r.Out;
-    EXPECT_FALSE(testboard::Exists(data));
     EXPECT_EQ(On(board, {"dump", "flash", data}).Status, 2);
     EXPECT_EQ(On(board, {"dump", "0x33", data}).Status, 2);
+}
+
+// Whatever stops a dump, the file from before stays as it was.
+TEST_F(TJobs, FailedDumpKeepsTheOldFile) {
+    TBoardProcess board;
+    const std::string old = "a whole dump from before", path = File("dump.bin", old);
+    auto expectKept = [&](const TRun& r, const std::string& why) {
+        EXPECT_EQ(r.Status, 1) << why << r.Out;
+        EXPECT_TRUE(Has(r.Err, "'" + path + "' not written")) << why << r.Err;
+        EXPECT_EQ(ReadFileText(path), old) << why;
+        EXPECT_FALSE(testboard::Exists(path + ".new")) << why;
+    };
+    expectKept(Run({"--device", Dir + "/missing", "dump", "data", path}), "no board");
+
+    board.Command("fault error 33 for d2");
+    expectKept(On(board, {"dump", "data", path}), "a refused block");
+
+    const int held = open(board.Link.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    expectKept(On(board, {"dump", "data", path}), "a busy port");
+    close(held);
+
+    // Slowed, program memory takes long enough to stop half way.
+    board.Command("fault delay 5 always for d2");
+    pid_t tool = Start({"--device", board.Link, "dump", "program", path});
+    ASSERT_TRUE(OutputShows("BlockCount="));
+    kill(tool, SIGINT);
+    expectKept(Finish(tool), "Ctrl-C");
+    tool = Start({"--device", board.Link, "dump", "program", path});
+    ASSERT_TRUE(OutputShows("BlockCount="));
+    board.Command("away");
+    expectKept(Finish(tool), "the board gone");
+    board.Command("return");
+    board.Command("clear");
+
+    const TRun r = On(board, {"dump", "eeprom", Dir + "/missing/dump.bin"});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(Has(r.Err, "trelmo: dump: cannot write '" + Dir +
+                               "/missing/dump.bin': No such file or directory\n"))
+        << r.Err;
 }
 
 TEST_F(TJobs, MonitorReportsChangesUntilInterrupted) {

@@ -105,6 +105,22 @@ TEST_F(TableFile, PassesOverWhatDoesNotParseOrTheBoardLacks) {
     EXPECT_EQ(tables[2].Fields[1].Value, "8");
 }
 
+// A cell named twice loads once, with the value the profile functions give the first name:
+// a repeated key, another spelling of the key, a repeated section, and a first line without
+// "=" whose key then reads as empty.
+TEST_F(TableFile, ACellNamedTwiceLoadsOnceWithItsFirstValue) {
+    WriteFile(Path, "[1]\n0001.0001=5\n0001.0001=6\n0001x0001=7\n0002.0001\n0002.0001=8\n"
+                    "[1]\n0001.0002=9\n[01]\n0001.0001=10\n0001.0002=11\n");
+    TTables tables;
+    AddTables(tables, 1);
+    tables.LoadFromFile(Path);
+    TFields& fields = tables[0].Fields;
+    ASSERT_EQ(fields.Count(), 3);
+    EXPECT_EQ(fields.FindField(1, 1)->Value, "5");
+    EXPECT_EQ(fields.FindField(1, 2)->Value, "");
+    EXPECT_EQ(fields.FindField(2, 1)->Value, "11");
+}
+
 TEST_F(TableFile, ReadsCrLfAndKeepsEverythingWhenTheFileIsMissing) {
     TTables tables;
     AddTables(tables, 2);

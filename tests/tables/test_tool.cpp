@@ -39,8 +39,23 @@ protected:
         return testboard::RunProgram(TRELMO_PROGRAM, args, Dir);
     }
 
+    std::string File(const std::string& name, const std::string& bytes) {
+        const std::string path = Dir + "/" + name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+
     std::string Dir;
 };
+
+// Frames of command `code` the board received, from its trace.
+int Requests(const TBoardProcess& board, const std::string& code) {
+    std::istringstream trace(board.Trace());
+    int count = 0;
+    for (std::string line; std::getline(trace, line);)
+        count += line.rfind("-> 02 ", 0) == 0 && line.substr(15, 2) == code;
+    return count;
+}
 
 TEST_F(Tool, SaveAndLoadMakeASecondBoardEqual) {
     TBoardProcess first, second({"--serial", "4321"});
@@ -101,5 +116,48 @@ TEST_F(Tool, FailuresAreRetriedThenStopTheJob) {
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Err.find("no table 9"), std::string::npos) << run.Err;
     EXPECT_EQ(On(board, {"tables", "load", Dir + "/missing.txt"}).Status, 1);
+}
+
+// A cell named more than once, by a repeated key, another spelling of its key or a repeated
+// section, is written once with its first value, as the Windows profile functions read it.
+TEST_F(Tool, RepeatedCellsAreWrittenOnce) {
+    TBoardProcess board;
+    std::string text = "[1]\r\n0001.0001=60\r\n0001.0001=61\r\n0001-0001=62\r\n";
+    for (int i = 0; i < 20; ++i)
+        text += "0001.0002=30\r\n[1]\r\n";
+    const TRun run = On(board, {"tables", "load", File("set.txt", text)});
+    ASSERT_EQ(run.Status, 0) << run.Out << run.Err;
+    EXPECT_EQ(run.Out, "1\tОбщие параметры\t1\t9\t2 written\n");
+    EXPECT_NE(run.Err.find("(2/9)"), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Err.find("(3/9)"), std::string::npos) << run.Err;
+    EXPECT_EQ(Requests(board, "1E"), 2);
+    const TRun read = On(board, {"TableNumber=1", "RowNumber=1", "FieldNumber=1",
+                                 "ReadFieldStructure", "ReadTable", "FieldValue"});
+    EXPECT_NE(read.Out.find("FieldValue=60\n"), std::string::npos) << read.Out;
+}
+
+// File errors name the file in the tool's words; a NUL in a value does not end the report.
+TEST_F(Tool, FileErrorsNameTheFile) {
+    TBoardProcess board;
+    const std::string lost = Dir + "/missing/set.txt";
+    TRun run = On(board, {"tables", "save", lost, "4"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("trelmo: tables save: cannot write '" + lost +
+                           "': No such file or directory\n"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_EQ(run.Err.find('\r'), std::string::npos) << run.Err;
+
+    const int before = Requests(board, "2D");
+    run = On(board, {"tables", "load", lost});
+    EXPECT_EQ(run.Err, "trelmo: tables load: cannot read '" + lost +
+                           "': No such file or directory; nothing sent\n");
+    EXPECT_EQ(Requests(board, "2D"), before);
+
+    const char nul[] = "[1]\r\n0001.0001=12\0xyz\r\n";
+    run = On(board, {"tables", "load", "--retries", "0",
+                     File("nul.txt", std::string(nul, sizeof nul - 1))});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Out.find(", value \"12\\x00xyz\")"), std::string::npos) << run.Out;
 }
 } // namespace
