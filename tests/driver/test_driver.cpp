@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -171,6 +172,26 @@ TEST_F(DriverTest, SilenceEndsAfterTheCommandTimeout) {
         EXPECT_GE(elapsed, commandTimeout);
         EXPECT_LT(elapsed, commandTimeout + 400);
     }
+}
+
+// However set, a time-out bounds a read: a negative one counts as 0, not as forever.
+TEST_F(DriverTest, NoTimeoutValueLetsASilentBoardHangARead) {
+    Board.Command("fault noanswer always");
+    // Each read in a child process, so that a hang fails the test instead of stopping it.
+    const auto readStatus = [](TDriver& driver) {
+        return testboard::ResultWithin(3000, [&] { return driver.ReadStatus(); }).value_or(1);
+    };
+    const std::pair<int, int> timeouts[] = {{-1, -2}, {INT_MIN, 300}, {100, INT_MIN}};
+    for (const auto& t : timeouts) {
+        Driver->SetTimeout(t.first);
+        Driver->SetCommandTimeout(t.second);
+        EXPECT_EQ(readStatus(*Driver), -1) << t.first << " " << t.second;
+    }
+
+    ASSERT_EQ(Driver->SaveRegParams(), 0); // the last pair, for every later driver
+    TDriver loaded;
+    loaded.SetDevicePath(Board.Link);
+    EXPECT_EQ(readStatus(loaded), -1);
 }
 
 TEST_F(DriverTest, AVanishedDeviceIsReportedAndReconnectingHeals) {
