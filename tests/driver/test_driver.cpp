@@ -128,9 +128,8 @@ TEST_F(DriverTest, EveryBrokenAnswerHasItsCodeAndChangesNothing) {
             EXPECT_EQ(Driver->RelayStatus, 0x55);
             EXPECT_EQ(Driver->SerialNumber, 77);
         }
-        // A frame read whole counts as an exchange, whatever its content.
-        const bool framed = c.code >= 0 || c.code == -5 || c.code == -10;
-        EXPECT_EQ(Driver->GetSequenceNumber(), sequence + (framed ? 1 : 0));
+        // A request that went out uses up its number, whatever came back.
+        EXPECT_EQ(Driver->GetSequenceNumber(), sequence + 1);
         if (std::string(c.fault) == "noanswer") {
             EXPECT_EQ(Driver->GetInput(), "");
         }
@@ -192,6 +191,34 @@ TEST_F(DriverTest, NoTimeoutValueLetsASilentBoardHangARead) {
     TDriver loaded;
     loaded.SetDevicePath(Board.Link);
     EXPECT_EQ(readStatus(loaded), -1);
+}
+
+// The board answers row 1 too late: that answer arrives while row 2 is being read.
+TEST_F(DriverTest, ALateAnswerIsNotTakenForTheNextRequest) {
+    Driver->SetCommandTimeout(600);
+    Driver->TableNumber = 2; // relays
+    Driver->FieldNumber = 1; // their names
+    Driver->RowNumber = 2;
+    ASSERT_EQ(Driver->ReadTable(), 0);
+    const std::string row2 = Driver->FieldValue;
+
+    ASSERT_EQ(Board.Command("fault delay 900 for 1f"), "OK\n");
+    Driver->RowNumber = 1;
+    EXPECT_EQ(Driver->ReadTable(), -1);
+    EXPECT_EQ(Driver->GetResultDescription(), U("Нет связи"));
+    Driver->RowNumber = 2;
+    EXPECT_EQ(Driver->ReadTable(), 0) << Driver->GetResultDescription();
+    EXPECT_EQ(Driver->FieldValue, row2);
+
+    // A late answer alone does not stretch the wait for the right one.
+    ASSERT_EQ(Board.Command("fault delay 900 for 1f"), "OK\n");
+    Driver->RowNumber = 1;
+    EXPECT_EQ(Driver->ReadTable(), -1);
+    ASSERT_EQ(Board.Command("fault noanswer for 1f"), "OK\n");
+    const auto start = testboard::TClock::now();
+    EXPECT_EQ(Driver->ReadTable(), -1);
+    EXPECT_LT(testboard::ElapsedMs(start), 600 + 400);
+    EXPECT_EQ(Driver->FieldValue, row2);
 }
 
 TEST_F(DriverTest, AVanishedDeviceIsReportedAndReconnectingHeals) {
