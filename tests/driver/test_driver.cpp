@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -500,6 +501,21 @@ TEST_F(DriverTest, SettingsSurviveTheObjectAndStopAtAWrongType) {
     std::ofstream(file) << "BaudRate=dword:1234\n";
     EXPECT_EQ(loaded->LoadRegParams(), 0);
     EXPECT_EQ(loaded->GetBaudRate(), 2400);
+}
+
+TEST_F(DriverTest, SettingsThatCannotBeStoredAreReported) {
+    const std::string folder = Home + "/Norvik/Trelmo/Trelmo";
+    std::ofstream(Home + "/Norvik") << "a file where a folder belongs";
+    EXPECT_EQ(Driver->SaveRegParams(), -199);
+    EXPECT_EQ(Driver->GetResultDescription().rfind(U("Системная ошибка. Код: 20."), 0), 0u)
+        << Driver->GetResultDescription();
+
+    std::remove((Home + "/Norvik").c_str());
+    ASSERT_EQ(std::system(("mkdir -p " + folder + "/Param.conf").c_str()), 0);
+    EXPECT_EQ(Driver->SaveRegParams(), -199);
+    EXPECT_EQ(Driver->GetResultDescription().rfind(U("Системная ошибка. Код: 21."), 0), 0u)
+        << Driver->GetResultDescription();
+    EXPECT_FALSE(testboard::Exists(folder + "/Param.conf.new"));
 }
 
 TEST(HexReader, ReadsTheDriversHexText) {
