@@ -147,6 +147,8 @@ int TDriver::SendCommand(const TBytes& payload) {
     try {
         if (payload.empty())
             throw std::runtime_error(Ansi("Неверные данные команды"));
+        if (payload.size() > MaxPayloadSize)
+            throw std::runtime_error(Ansi("Команда длиннее 255 байт"));
         const std::uint8_t code = Byte(payload, 0);
         answer = Exchange(payload);
         CheckAnswer(answer, code);

@@ -265,6 +265,10 @@ TEST_F(DriverTest, RangeChecksSendNothing) {
     EXPECT_EQ(Driver->GetResultDescription(), U("Неверные данные команды"));
     EXPECT_EQ(Log(), "");
     EXPECT_EQ(Board.State("last_test"), "-1");
+    Driver->CommandHex = "C5 03" + std::string(254 * 3, '0');
+    EXPECT_EQ(Driver->ExecuteCommand(), -199);
+    EXPECT_EQ(Driver->GetResultDescription(), U("Команда длиннее 255 байт"));
+    EXPECT_EQ(Board.State("last_test"), "-1");
 
     Driver->TestNumber = 3;
     EXPECT_EQ(Driver->TestDevice(), 0);
@@ -350,6 +354,10 @@ TEST_F(DriverTest, TableValuesUseTheRememberedStructure) {
     Driver->FieldValue = "5";
     EXPECT_EQ(Driver->WriteTable(), 122);
     EXPECT_EQ(Driver->GetResultDescription(), U("Поле не редактируется"));
+
+    Driver->RowNumber = 2; // past the only row: a bad parameter, not a missing table
+    EXPECT_EQ(Driver->ReadTable(), 51);
+    EXPECT_EQ(Driver->GetResultDescription(), U("Некорректные параметры в команде"));
 
     Driver->TableNumber = 3;
     ASSERT_EQ(Driver->ReadTableStruct(), 0);
