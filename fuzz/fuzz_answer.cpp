@@ -11,7 +11,8 @@
 // each followed by the far end's reply to every write the operation makes:
 //   length 2 bytes: bits 0-11 the answer's length; bit 15 the write stops half-way; bit 14 a
 //          read that finds no byte left fails; bit 13 the answer is a payload that the board
-//          frames itself (a checksum is more than mutations find by chance)
+//          frames itself with the request's sequence number (a checksum is more than
+//          mutations find by chance)
 //   answer the bytes
 // Input that runs out reads as zeros: no answer, and a time-out.
 #include "untConst.h"
@@ -65,14 +66,17 @@ public:
         reply.ShortWrite = head & 0x8000;
         reply.ReadFails = head & 0x4000;
         reply.Answer = Input.Bytes(head & 0x0FFF);
+        const auto sequence = static_cast<std::uint8_t>(data.size() > 1 ? data[1] : 0);
         if (head & 0x2000)
-            reply.Answer = BuildFrame(0, reply.Answer.substr(0, MaxPayloadSize));
+            reply.Answer = BuildFrame(sequence, reply.Answer.substr(0, MaxPayloadSize));
+        LastWriteShort = reply.ShortWrite;
         return reply;
     }
     void Delivered(const TBytes& data) override { Received += data; }
 
     std::vector<TBytes> Frames; // of the whole operation
     TBytes Received;            // of the current exchange
+    bool LastWriteShort = false;
 
 private:
     TInput& Input;
@@ -84,6 +88,20 @@ bool IsFrame(const TBytes& bytes) {
     const std::size_t length = static_cast<std::uint8_t>(bytes[3]);
     return bytes.size() == FrameHeaderSize + length + 1 &&
            FrameCrc(bytes.substr(1, bytes.size() - 2)) == static_cast<std::uint8_t>(bytes.back());
+}
+
+// Where the frame that answers `sequence` begins: whole frames that answer other requests
+// come first and are dropped.
+std::size_t AnswerStart(const TBytes& received, std::uint8_t sequence) {
+    std::size_t at = 0;
+    while (received.size() - at >= FrameHeaderSize + 1) {
+        const std::size_t size = FrameHeaderSize + static_cast<std::uint8_t>(received[at + 3]) + 1;
+        if (!IsFrame(received.substr(at, size)) ||
+            static_cast<std::uint8_t>(received[at + 1]) == sequence)
+            break;
+        at += size;
+    }
+    return at;
 }
 
 // Everything a decoder may set, as text: a failed command must leave it as it was.
@@ -130,7 +148,8 @@ protected:
             throw;
         }
         Check(payload, sequence, frames, true);
-        Require(Board.Received.substr(FrameHeaderSize, answer.size()) == answer,
+        const std::size_t start = AnswerStart(Board.Received, static_cast<std::uint8_t>(sequence));
+        Require(Board.Received.substr(start + FrameHeaderSize, answer.size()) == answer,
                 "the answer is not the frame's payload");
         return answer;
     }
@@ -147,12 +166,18 @@ private:
         } else {
             Require(payload.size() > MaxPayloadSize, "nothing written for a payload that fits");
         }
-        Require(GetInput() == StrToHex(Board.Received), "Input is not the bytes received",
+        const TBytes answer =
+            Board.Received.substr(AnswerStart(Board.Received, static_cast<std::uint8_t>(sequence)));
+        Require(GetInput() == StrToHex(answer), "Input is not the bytes of the answer",
                 GetInput() + "\n" + StrToHex(Board.Received));
-        Require(succeeded == IsFrame(Board.Received),
-                succeeded ? "an answer accepted that is no frame" : "a valid answer frame refused",
+        const bool answered = IsFrame(answer) && static_cast<std::uint8_t>(answer[1]) == sequence;
+        Require(succeeded == answered,
+                succeeded ? "an answer accepted that is no frame of this request"
+                          : "a valid answer frame refused",
                 StrToHex(Board.Received));
-        Require(GetSequenceNumber() == (succeeded ? (sequence + 1) % 255 : sequence),
+        // Every request that went out whole uses up its number.
+        const bool sent = Board.Frames.size() > framesBefore && !Board.LastWriteShort;
+        Require(GetSequenceNumber() == (sent ? (sequence + 1) % 255 : sequence),
                 "the sequence number moved wrongly");
     }
 

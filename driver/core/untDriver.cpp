@@ -6,6 +6,7 @@
 #include "untError.h"
 #include "untUtil.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -69,21 +70,42 @@ int TDriver::Guarded(const std::function<int()>& steps) {
 TBytes TDriver::Exchange(const TBytes& payload) {
     const std::uint32_t start = TickCount();
     Input.clear();
-    const TBytes frame = BuildFrame(static_cast<std::uint8_t>(SequenceNumber), payload);
+    const std::uint8_t sequence = static_cast<std::uint8_t>(SequenceNumber);
+    const TBytes frame = BuildFrame(sequence, payload);
     // Refilled in place, Input and Output keep their room from one exchange to the next.
     Output.clear();
     AppendHex(Output, frame);
     Comm.Purge();
     Comm.Write(frame);
-    TBytes answer = ReadAnswer();
-    ExecutionTime = static_cast<std::uint16_t>(TickCount() - start);
+    // A request that went out uses up its number, answered or not: so its answer, should it
+    // come too late, cannot pass for the answer to the next request.
     SequenceNumber = (SequenceNumber + 1) % 255;
+    TBytes answer = ReadAnswer(sequence);
+    ExecutionTime = static_cast<std::uint16_t>(TickCount() - start);
     return answer;
 }
 
-TBytes TDriver::ReadAnswer() {
-    const TBytes header = Comm.Read(FrameHeaderSize);
-    Input.clear();
+// An answer to an earlier request is dropped, and the read goes on for what is left of the
+// command time-out; once that is spent, once more for the bytes already on their way.
+TBytes TDriver::ReadAnswer(std::uint8_t sequence) {
+    const std::uint32_t start = TickCount();
+    TBytes header = Comm.Read(FrameHeaderSize);
+    bool spent = false;
+    for (;;) {
+        TBytes answer = ReadFrame(header);
+        if (Byte(header, 1) == sequence)
+            return answer;
+        if (spent)
+            RaiseDriverError(ecNoLink);
+        const long long left =
+            static_cast<long long>(Comm.GetCommandTimeout()) - (TickCount() - start);
+        spent = left <= 0;
+        Input.clear();
+        header = Comm.ReadWithin(FrameHeaderSize, static_cast<int>(std::max(left, 0LL)));
+    }
+}
+
+TBytes TDriver::ReadFrame(const TBytes& header) {
     AppendHex(Input, header);
     if (header.size() < FrameHeaderSize)
         RaiseDriverError(ecNoLink);
@@ -125,6 +147,8 @@ int TDriver::SendCommand(const TBytes& payload) {
     try {
         if (payload.empty())
             throw std::runtime_error(Ansi("Неверные данные команды"));
+        if (payload.size() > MaxPayloadSize)
+            throw std::runtime_error(Ansi("Команда длиннее 255 байт"));
         const std::uint8_t code = Byte(payload, 0);
         answer = Exchange(payload);
         CheckAnswer(answer, code);

@@ -163,7 +163,8 @@ protected:
 private:
     // Runs the steps; a failure becomes the result through HandleException.
     int Guarded(const std::function<int()>& steps);
-    TBytes ReadAnswer();
+    TBytes ReadAnswer(std::uint8_t sequence);
+    TBytes ReadFrame(const TBytes& header); // the payload of a whole, checked frame
     static void CheckLength(const TBytes& data, std::size_t minimum);
     void CheckAnswer(const TBytes& answer, std::uint8_t code);
     void LogCommand(const TBytes& payload, const TBytes& answer);

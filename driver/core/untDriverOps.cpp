@@ -342,8 +342,7 @@ int TDriver::LoadRegParams() {
 int TDriver::SaveRegParams() {
     return Guarded([&] {
         TSettingsKey key;
-        if (!key.OpenCreate(RegKeyParam))
-            return ClearResult();
+        key.OpenCreateOrRaise(RegKeyParam); // settings not stored are a failure, not a 0
         key.WriteInteger("Timeout", GetTimeout());
         key.WriteInteger("BaudRate", GetBaudRate());
         key.WriteInteger("PortNumber", GetPortNumber());

@@ -19,6 +19,9 @@ public:
     // Key paths use backslashes: "Software\Norvik\Trelmo\Trelmo\Param".
     bool OpenRead(const std::string& keyPath);   // false when the key does not exist
     bool OpenCreate(const std::string& keyPath); // false when it cannot be created
+    // The same, but a key that cannot be opened or created raises EOSError with the
+    // system's error.
+    void OpenCreateOrRaise(const std::string& keyPath);
     void Close();
 
     bool ValueExists(const std::string& name) const;

@@ -45,6 +45,21 @@ TBytes TComm::Read(std::size_t count) {
     return Port->Read(count);
 }
 
+TBytes TComm::ReadWithin(std::size_t count, int commandTimeout) {
+    if (!Opened())
+        throw EOSError(6, Ansi("Порт не открыт"));
+    Port->SetTimeouts(Timeout, commandTimeout);
+    TBytes data;
+    try {
+        data = Port->Read(count);
+    } catch (...) { // the port gets its own time-outs back whatever the read did
+        ApplyTimeouts();
+        throw;
+    }
+    ApplyTimeouts();
+    return data;
+}
+
 void TComm::SetTimeout(int value) {
     Timeout = value;
     if (Opened())

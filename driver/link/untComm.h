@@ -21,6 +21,8 @@ public:
     void Purge();
     void Write(const TBytes& data);
     TBytes Read(std::size_t count);
+    // A read whose total time-out has `commandTimeout` in place of CommandTimeout.
+    TBytes ReadWithin(std::size_t count, int commandTimeout);
 
     int GetTimeout() const { return Timeout; }
     void SetTimeout(int value);

@@ -28,7 +28,9 @@ public:
     void SetBufferSizes(int input, int output);
     void SetLine(int baudRate); // 8N1, binary, no flow control, DTR and RTS off
     // Interval time-out between bytes; total time of one read = commandTimeout + 1 ms per
-    // requested byte; write time-out = byteTimeout per byte.
+    // requested byte; write time-out = byteTimeout per byte. 0 turns the interval and the
+    // write time-out off. A negative value counts as 0, the shortest wait: taken as it is,
+    // the platforms would read it as a wait of weeks or no deadline at all.
     void SetTimeouts(int byteTimeout, int commandTimeout);
     void Purge(); // both directions; its own success is not checked
     std::size_t Write(const TBytes& data);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -127,9 +129,8 @@ TEST_F(DriverTest, EveryBrokenAnswerHasItsCodeAndChangesNothing) {
             EXPECT_EQ(Driver->RelayStatus, 0x55);
             EXPECT_EQ(Driver->SerialNumber, 77);
         }
-        // A frame read whole counts as an exchange, whatever its content.
-        const bool framed = c.code >= 0 || c.code == -5 || c.code == -10;
-        EXPECT_EQ(Driver->GetSequenceNumber(), sequence + (framed ? 1 : 0));
+        // A request that went out uses up its number, whatever came back.
+        EXPECT_EQ(Driver->GetSequenceNumber(), sequence + 1);
         if (std::string(c.fault) == "noanswer") {
             EXPECT_EQ(Driver->GetInput(), "");
         }
@@ -171,6 +172,54 @@ TEST_F(DriverTest, SilenceEndsAfterTheCommandTimeout) {
         EXPECT_GE(elapsed, commandTimeout);
         EXPECT_LT(elapsed, commandTimeout + 400);
     }
+}
+
+// However set, a time-out bounds a read: a negative one counts as 0, not as forever.
+TEST_F(DriverTest, NoTimeoutValueLetsASilentBoardHangARead) {
+    Board.Command("fault noanswer always");
+    // Each read in a child process, so that a hang fails the test instead of stopping it.
+    const auto readStatus = [](TDriver& driver) {
+        return testboard::ResultWithin(3000, [&] { return driver.ReadStatus(); }).value_or(1);
+    };
+    const std::pair<int, int> timeouts[] = {{-1, -2}, {INT_MIN, 300}, {100, INT_MIN}};
+    for (const auto& t : timeouts) {
+        Driver->SetTimeout(t.first);
+        Driver->SetCommandTimeout(t.second);
+        EXPECT_EQ(readStatus(*Driver), -1) << t.first << " " << t.second;
+    }
+
+    ASSERT_EQ(Driver->SaveRegParams(), 0); // the last pair, for every later driver
+    TDriver loaded;
+    loaded.SetDevicePath(Board.Link);
+    EXPECT_EQ(readStatus(loaded), -1);
+}
+
+// The board answers row 1 too late: that answer arrives while row 2 is being read.
+TEST_F(DriverTest, ALateAnswerIsNotTakenForTheNextRequest) {
+    Driver->SetCommandTimeout(600);
+    Driver->TableNumber = 2; // relays
+    Driver->FieldNumber = 1; // their names
+    Driver->RowNumber = 2;
+    ASSERT_EQ(Driver->ReadTable(), 0);
+    const std::string row2 = Driver->FieldValue;
+
+    ASSERT_EQ(Board.Command("fault delay 900 for 1f"), "OK\n");
+    Driver->RowNumber = 1;
+    EXPECT_EQ(Driver->ReadTable(), -1);
+    EXPECT_EQ(Driver->GetResultDescription(), U("Нет связи"));
+    Driver->RowNumber = 2;
+    EXPECT_EQ(Driver->ReadTable(), 0) << Driver->GetResultDescription();
+    EXPECT_EQ(Driver->FieldValue, row2);
+
+    // A late answer alone does not stretch the wait for the right one.
+    ASSERT_EQ(Board.Command("fault delay 900 for 1f"), "OK\n");
+    Driver->RowNumber = 1;
+    EXPECT_EQ(Driver->ReadTable(), -1);
+    ASSERT_EQ(Board.Command("fault noanswer for 1f"), "OK\n");
+    const auto start = testboard::TClock::now();
+    EXPECT_EQ(Driver->ReadTable(), -1);
+    EXPECT_LT(testboard::ElapsedMs(start), 600 + 400);
+    EXPECT_EQ(Driver->FieldValue, row2);
 }
 
 TEST_F(DriverTest, AVanishedDeviceIsReportedAndReconnectingHeals) {
@@ -215,6 +264,10 @@ TEST_F(DriverTest, RangeChecksSendNothing) {
     EXPECT_EQ(Driver->ExecuteCommand(), -199);
     EXPECT_EQ(Driver->GetResultDescription(), U("Неверные данные команды"));
     EXPECT_EQ(Log(), "");
+    EXPECT_EQ(Board.State("last_test"), "-1");
+    Driver->CommandHex = "C5 03" + std::string(254 * 3, '0');
+    EXPECT_EQ(Driver->ExecuteCommand(), -199);
+    EXPECT_EQ(Driver->GetResultDescription(), U("Команда длиннее 255 байт"));
     EXPECT_EQ(Board.State("last_test"), "-1");
 
     Driver->TestNumber = 3;
@@ -301,6 +354,10 @@ TEST_F(DriverTest, TableValuesUseTheRememberedStructure) {
     Driver->FieldValue = "5";
     EXPECT_EQ(Driver->WriteTable(), 122);
     EXPECT_EQ(Driver->GetResultDescription(), U("Поле не редактируется"));
+
+    Driver->RowNumber = 2; // past the only row: a bad parameter, not a missing table
+    EXPECT_EQ(Driver->ReadTable(), 51);
+    EXPECT_EQ(Driver->GetResultDescription(), U("Некорректные параметры в команде"));
 
     Driver->TableNumber = 3;
     ASSERT_EQ(Driver->ReadTableStruct(), 0);
@@ -452,6 +509,21 @@ TEST_F(DriverTest, SettingsSurviveTheObjectAndStopAtAWrongType) {
     std::ofstream(file) << "BaudRate=dword:1234\n";
     EXPECT_EQ(loaded->LoadRegParams(), 0);
     EXPECT_EQ(loaded->GetBaudRate(), 2400);
+}
+
+TEST_F(DriverTest, SettingsThatCannotBeStoredAreReported) {
+    const std::string folder = Home + "/Norvik/Trelmo/Trelmo";
+    std::ofstream(Home + "/Norvik") << "a file where a folder belongs";
+    EXPECT_EQ(Driver->SaveRegParams(), -199);
+    EXPECT_EQ(Driver->GetResultDescription().rfind(U("Системная ошибка. Код: 20."), 0), 0u)
+        << Driver->GetResultDescription();
+
+    std::remove((Home + "/Norvik").c_str());
+    ASSERT_EQ(std::system(("mkdir -p " + folder + "/Param.conf").c_str()), 0);
+    EXPECT_EQ(Driver->SaveRegParams(), -199);
+    EXPECT_EQ(Driver->GetResultDescription().rfind(U("Системная ошибка. Код: 21."), 0), 0u)
+        << Driver->GetResultDescription();
+    EXPECT_FALSE(testboard::Exists(folder + "/Param.conf.new"));
 }
 
 TEST(HexReader, ReadsTheDriversHexText) {

@@ -58,7 +58,7 @@ struct TFault {
     const char* Name;
     const char* Control;  // the board command; a fault is restricted to the operation's code
     int Code;             // result code; 0 where the operation needs no data but loses them
-    bool Framed;          // the answer was read whole: the sequence number advances
+    bool Framed;          // the answer was read whole: the log shows it
     bool Decoded;         // the answer's data reached the decoder
     bool LosesData;       // the answer keeps one byte less than the decoder needs, or none
     int InputBytes;       // bytes in Input, or WholeFrame

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
@@ -42,6 +43,28 @@ TBytes ReadFor(int fd, std::size_t count, int timeoutMs) {
         data.append(buffer, static_cast<std::size_t>(n));
     }
     return data;
+}
+
+std::optional<int> ResultWithin(int timeoutMs, const std::function<int()>& body) {
+    int channel[2];
+    if (pipe(channel) != 0)
+        return std::nullopt;
+    const pid_t pid = fork();
+    if (pid == 0) { // no destructors here: the board and the files belong to the parent
+        const int result = body();
+        _exit(write(channel[1], &result, sizeof result) == sizeof result ? 0 : 1);
+    }
+    close(channel[1]);
+    int result = 0;
+    const TBytes bytes = ReadFor(channel[0], sizeof result, timeoutMs);
+    close(channel[0]);
+    if (bytes.size() != sizeof result)
+        kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    if (bytes.size() != sizeof result)
+        return std::nullopt;
+    std::memcpy(&result, bytes.data(), sizeof result);
+    return result;
 }
 
 std::string ReadFileText(const std::string& path) {

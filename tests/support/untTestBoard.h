@@ -5,6 +5,8 @@
 #include "untProtocol.h"
 
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -19,6 +21,10 @@ int ElapsedMs(TClock::time_point since);
 bool Exists(const std::string& path);
 // Bytes from `fd` until `count` have come or `timeoutMs` has passed.
 TBytes ReadFor(int fd, std::size_t count, int timeoutMs);
+
+// `body` run in a child process: its result, or none when the child has not ended after
+// `timeoutMs` and was killed. So a call that hangs fails the test instead of stopping it.
+std::optional<int> ResultWithin(int timeoutMs, const std::function<int()>& body);
 
 // A whole file's bytes; empty when it cannot be read.
 std::string ReadFileText(const std::string& path);

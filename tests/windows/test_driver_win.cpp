@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -134,6 +135,14 @@ TEST_F(DriverWin, SilentBoardGivesNoLinkAtTheTotalTimeout) {
     start = NowMs();
     EXPECT_EQ(-1, driver.ReadStatus());
     EXPECT_GE(NowMs() - start, first + 400);
+
+    // Negative time-outs count as 0, not as waits of weeks.
+    driver.SetTimeout(-1);
+    driver.SetCommandTimeout(INT_MIN);
+    start = NowMs();
+    EXPECT_EQ(-1, driver.ReadStatus());
+    EXPECT_LT(NowMs() - start, 1000);
+    driver.SetTimeout(200);
 
     driver.SetBaudRate(2400); // not before the port is opened again
     driver.SetCommandTimeout(300);

@@ -4,6 +4,7 @@
 #include "untCodePage.h"
 #include "untError.h"
 #include "untFiles.h"
+#include "untPosixFiles.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -91,28 +92,31 @@ bool ReadWholeFile(const std::string& fileName, std::string& data) {
     return n == 0;
 }
 
-void ReplaceWholeFile(const std::string& fileName, const std::string& data) {
-    const std::string path = Cp1251ToUtf8(fileName);
+void ReplaceFileAtPath(const std::string& path, const std::string& data) {
     const std::string temporary = path + ".new";
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         RaiseLastOSError();
-    std::size_t done = 0;
-    while (done < data.size()) {
+    int error = 0;
+    for (std::size_t done = 0; done < data.size() && error == 0;) {
         const ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int error = errno;
-            close(fd);
-            unlink(temporary.c_str());
-            RaiseOSError(static_cast<unsigned long>(error));
-        }
-        done += static_cast<std::size_t>(n);
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            error = n == 0 ? EIO : errno;
     }
-    if (fsync(fd) != 0 || close(fd) != 0 || rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
+    if (error == 0 && fsync(fd) != 0)
+        error = errno;
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && rename(temporary.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
         unlink(temporary.c_str());
         RaiseOSError(static_cast<unsigned long>(error));
     }
+}
+
+void ReplaceWholeFile(const std::string& fileName, const std::string& data) {
+    ReplaceFileAtPath(Cp1251ToUtf8(fileName), data);
 }

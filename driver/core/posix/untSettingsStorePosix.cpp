@@ -5,9 +5,11 @@
 
 #include "untCodePage.h"
 #include "untError.h"
+#include "untPosixFiles.h"
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -67,6 +69,26 @@ std::string Unescape(const std::string& text) {
     return out;
 }
 
+// 0, or the system's error that keeps the key's file from being opened for writing.
+int MakeKeyFile(const std::string& keyPath, std::string& file) {
+    const std::vector<std::string> parts = SplitKey(keyPath);
+    if (parts.empty())
+        return EINVAL;
+    std::string dir = ConfigHome();
+    // A folder that cannot be made shows in the error of opening the file.
+    mkdir(dir.c_str(), 0700);
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        dir += "/" + parts[i];
+        mkdir(dir.c_str(), 0700);
+    }
+    file = dir + "/" + parts.back() + ".conf";
+    const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno;
+    close(fd);
+    return 0;
+}
+
 [[noreturn]] void WrongType(const std::string& name) {
     throw std::runtime_error(Ansi("Неверный тип данных значения \"") + name + "\"");
 }
@@ -99,17 +121,7 @@ struct TSettingsKey::TImpl {
         std::ostringstream out;
         for (const TValue& v : Values)
             out << v.Name << '=' << v.Type << ':' << Escape(v.Data) << '\n';
-        // Write a new file and put it in place, so a failed write never loses the old one.
-        const std::string temp = File + ".new";
-        {
-            std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-            f << out.str();
-            f.flush();
-            if (!f)
-                RaiseOSError(errno ? errno : EIO);
-        }
-        if (std::rename(temp.c_str(), File.c_str()) != 0)
-            RaiseLastOSError();
+        ReplaceFileAtPath(File, out.str()); // a failed write never loses the old file
     }
 
     const TValue* Find(const std::string& utf8Name) const {
@@ -164,29 +176,23 @@ bool TSettingsKey::OpenRead(const std::string& keyPath) {
 }
 
 bool TSettingsKey::OpenCreate(const std::string& keyPath) {
+    try {
+        OpenCreateOrRaise(keyPath);
+        return true;
+    } catch (const EOSError&) {
+        return false;
+    }
+}
+
+void TSettingsKey::OpenCreateOrRaise(const std::string& keyPath) {
     Close();
-    const std::vector<std::string> parts = SplitKey(keyPath);
-    if (parts.empty())
-        return false;
-    std::string dir = ConfigHome();
-    mkdir(dir.c_str(), 0700);
-    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        dir += "/" + parts[i];
-        mkdir(dir.c_str(), 0700);
-    }
-    const std::string file = dir + "/" + parts.back() + ".conf";
-    if (access(file.c_str(), F_OK) != 0) {
-        std::ofstream create(file, std::ios::binary);
-        if (!create)
-            return false;
-    }
-    if (access(file.c_str(), R_OK | W_OK) != 0)
-        return false;
+    std::string file;
+    if (const int error = MakeKeyFile(keyPath, file))
+        RaiseOSError(static_cast<unsigned long>(error));
     Impl = std::make_unique<TImpl>();
     Impl->File = file;
     Impl->Writable = true;
     Impl->Load();
-    return true;
 }
 
 void TSettingsKey::Close() {

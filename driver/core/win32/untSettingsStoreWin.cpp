@@ -71,15 +71,21 @@ bool TSettingsKey::OpenRead(const std::string& keyPath) {
 }
 
 bool TSettingsKey::OpenCreate(const std::string& keyPath) {
+    try {
+        OpenCreateOrRaise(keyPath);
+        return true;
+    } catch (const EOSError&) {
+        return false;
+    }
+}
+
+void TSettingsKey::OpenCreateOrRaise(const std::string& keyPath) {
     Close();
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, WideKeyPath(keyPath).c_str(), 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
+    Check(RegCreateKeyExW(HKEY_CURRENT_USER, WideKeyPath(keyPath).c_str(), 0, nullptr,
+                          REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr));
     Impl = std::make_unique<TImpl>();
     Impl->Key = key;
-    return true;
 }
 
 void TSettingsKey::Close() {

@@ -7,7 +7,9 @@
 #include "untError.h"
 #include "untPortMap.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -42,14 +44,23 @@ speed_t SpeedOf(int baudRate) {
     }
 }
 
+// A deadline of its own, not a negative one: a clock that starts at boot makes small sums
+// negative too.
+const long long NoDeadline = LLONG_MAX;
+
 // Waits until fd is ready for `events` or the deadline passes; false on time-out.
 bool WaitFor(int fd, short events, long long deadline) {
     for (;;) {
-        const long long left = deadline < 0 ? -1 : deadline - NowMs();
-        if (deadline >= 0 && left <= 0)
-            return false;
+        int wait = -1;
+        if (deadline != NoDeadline) {
+            const long long left = deadline - NowMs();
+            if (left <= 0)
+                return false;
+            // poll takes an int; a longer wait goes round the loop again.
+            wait = static_cast<int>(std::min<long long>(left, INT_MAX));
+        }
         pollfd p{fd, events, 0};
-        const int n = poll(&p, 1, static_cast<int>(left));
+        const int n = poll(&p, 1, wait);
         if (n > 0)
             return true;
         if (n < 0 && errno != EINTR)
@@ -109,8 +120,8 @@ void TSerialPort::SetLine(int baudRate) {
 }
 
 void TSerialPort::SetTimeouts(int byteTimeout, int commandTimeout) {
-    Impl->ByteTimeout = byteTimeout;
-    Impl->CommandTimeout = commandTimeout;
+    Impl->ByteTimeout = std::max(byteTimeout, 0);
+    Impl->CommandTimeout = std::max(commandTimeout, 0);
 }
 
 void TSerialPort::Purge() {
@@ -121,7 +132,7 @@ std::size_t TSerialPort::Write(const TBytes& data) {
     // Like the Win32 write time-out: ByteTimeout per byte in all, none when it is 0.
     const long long deadline =
         Impl->ByteTimeout > 0 ? NowMs() + static_cast<long long>(Impl->ByteTimeout) * data.size()
-                              : -1;
+                              : NoDeadline;
     std::size_t written = 0;
     while (written < data.size()) {
         const ssize_t n = write(Impl->Fd, data.data() + written, data.size() - written);

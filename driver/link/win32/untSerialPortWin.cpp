@@ -129,11 +129,17 @@ void TSerialPort::SetLine(int baudRate) {
 }
 
 void TSerialPort::SetTimeouts(int byteTimeout, int commandTimeout) {
+    // Cast as they are, negative values would be waits of weeks (and -1 MAXDWORD, which has
+    // meanings of its own). Up to INT_MAX, the read total (constant + 1 ms per byte) fits a
+    // DWORD; the write total (multiplier per byte) is kept within one for the longest frame.
+    const DWORD byteMs = static_cast<DWORD>(std::max(byteTimeout, 0));
+    const DWORD commandMs = static_cast<DWORD>(std::max(commandTimeout, 0));
+    const DWORD maxWriteMultiplier = MAXDWORD / (FrameHeaderSize + MaxPayloadSize + 1);
     COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = static_cast<DWORD>(byteTimeout);
+    timeouts.ReadIntervalTimeout = byteMs;
     timeouts.ReadTotalTimeoutMultiplier = 1;
-    timeouts.ReadTotalTimeoutConstant = static_cast<DWORD>(commandTimeout);
-    timeouts.WriteTotalTimeoutMultiplier = static_cast<DWORD>(byteTimeout);
+    timeouts.ReadTotalTimeoutConstant = commandMs;
+    timeouts.WriteTotalTimeoutMultiplier = std::min(byteMs, maxWriteMultiplier);
     timeouts.WriteTotalTimeoutConstant = 0;
     if (!SetCommTimeouts(Impl->Handle, &timeouts))
         RaiseLastOSError();
