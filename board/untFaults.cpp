@@ -26,6 +26,7 @@ const TKindInfo Kinds[] = {
     {TFaultKind::Error, "error", true, 0, 255},
     {TFaultKind::Garbage, "garbage", false, 1, 4096},
     {TFaultKind::Trail, "trail", false, 1, 4096},
+    {TFaultKind::Sequence, "seq", false, 0, 255},
 };
 
 const TKindInfo* FindKind(const std::string& name) {
@@ -163,6 +164,11 @@ TBytes TAnswerFaults::ShapePayload(TBytes payload) const {
 TBytes TAnswerFaults::ShapeFrame(TBytes frame) const {
     if (frame.empty())
         return frame;
+    // A board that does not echo the number: the frame stays valid.
+    if (Has(TFaultKind::Sequence) && frame.size() > FrameHeaderSize) {
+        frame[1] = static_cast<char>(Value(TFaultKind::Sequence));
+        frame.back() = static_cast<char>(FrameCrc(frame.substr(1, frame.size() - 2)));
+    }
     if (Has(TFaultKind::Stx))
         frame.front() = static_cast<char>(~frame.front());
     if (Has(TFaultKind::Crc))

@@ -21,6 +21,7 @@ enum class TFaultKind {
     Error,    // value: board error code answered instead of running the command
     Garbage,  // value: 0xFF bytes sent before the frame
     Trail,    // value: 0xFF bytes sent after the frame, in the same write
+    Sequence, // value: the sequence byte answered in place of the request's, checksum to match
 };
 
 struct TFault {

@@ -90,14 +90,19 @@ bool IsFrame(const TBytes& bytes) {
            FrameCrc(bytes.substr(1, bytes.size() - 2)) == static_cast<std::uint8_t>(bytes.back());
 }
 
-// Where the frame that answers `sequence` begins: whole frames that answer other requests
-// come first and are dropped.
-std::size_t AnswerStart(const TBytes& received, std::uint8_t sequence) {
+// Whether a frame with sequence byte `number` answers the request `sequence`: only the number
+// of the request that failed just before (`late`, or -1) marks an answer to another request.
+bool Answers(std::uint8_t number, int sequence, int late) {
+    return number == sequence || number != late;
+}
+
+// Where the frame that answers `sequence` begins: late answers come first and are dropped.
+std::size_t AnswerStart(const TBytes& received, int sequence, int late) {
     std::size_t at = 0;
     while (received.size() - at >= FrameHeaderSize + 1) {
         const std::size_t size = FrameHeaderSize + static_cast<std::uint8_t>(received[at + 3]) + 1;
         if (!IsFrame(received.substr(at, size)) ||
-            static_cast<std::uint8_t>(received[at + 1]) == sequence)
+            Answers(static_cast<std::uint8_t>(received[at + 1]), sequence, late))
             break;
         at += size;
     }
@@ -143,12 +148,12 @@ protected:
         TBytes answer;
         try {
             answer = TDriver::Exchange(payload);
-        } catch (...) {
+        } catch (...) { // checked, then on to the driver's guard
             Check(payload, sequence, frames, false);
             throw;
         }
         Check(payload, sequence, frames, true);
-        const std::size_t start = AnswerStart(Board.Received, static_cast<std::uint8_t>(sequence));
+        const std::size_t start = AnswerStart(Board.Received, sequence, Late);
         Require(Board.Received.substr(start + FrameHeaderSize, answer.size()) == answer,
                 "the answer is not the frame's payload");
         return answer;
@@ -166,11 +171,11 @@ private:
         } else {
             Require(payload.size() > MaxPayloadSize, "nothing written for a payload that fits");
         }
-        const TBytes answer =
-            Board.Received.substr(AnswerStart(Board.Received, static_cast<std::uint8_t>(sequence)));
+        const TBytes answer = Board.Received.substr(AnswerStart(Board.Received, sequence, Late));
         Require(GetInput() == StrToHex(answer), "Input is not the bytes of the answer",
                 GetInput() + "\n" + StrToHex(Board.Received));
-        const bool answered = IsFrame(answer) && static_cast<std::uint8_t>(answer[1]) == sequence;
+        const bool answered =
+            IsFrame(answer) && Answers(static_cast<std::uint8_t>(answer[1]), sequence, Late);
         Require(succeeded == answered,
                 succeeded ? "an answer accepted that is no frame of this request"
                           : "a valid answer frame refused",
@@ -179,9 +184,14 @@ private:
         const bool sent = Board.Frames.size() > framesBefore && !Board.LastWriteShort;
         Require(GetSequenceNumber() == (sent ? (sequence + 1) % 255 : sequence),
                 "the sequence number moved wrongly");
+        if (succeeded)
+            Late = -1;
+        else if (sent)
+            Late = sequence;
     }
 
     TBoard& Board;
+    int Late = -1; // the request whose answer may still come, as the driver should see it
 };
 
 using TOperation = int (TDriver::*)();

@@ -80,12 +80,21 @@ TBytes TDriver::Exchange(const TBytes& payload) {
     // A request that went out uses up its number, answered or not: so its answer, should it
     // come too late, cannot pass for the answer to the next request.
     SequenceNumber = (SequenceNumber + 1) % 255;
-    TBytes answer = ReadAnswer(sequence);
+    TBytes answer;
+    try {
+        answer = ReadAnswer(sequence);
+    } catch (...) { // whatever failed, its answer may still come; the failure goes on
+        Unanswered = sequence;
+        throw;
+    }
+    Unanswered = -1;
     ExecutionTime = static_cast<std::uint16_t>(TickCount() - start);
     return answer;
 }
 
-// An answer to an earlier request is dropped, and the read goes on for what is left of the
+// The board need not echo the sequence number (the answer's byte 1 only enters the checksum),
+// so only an answer that carries the number of the request that failed just before is taken
+// for that request's late answer: it is dropped, and the read goes on for what is left of the
 // command time-out; once that is spent, once more for the bytes already on their way.
 TBytes TDriver::ReadAnswer(std::uint8_t sequence) {
     const std::uint32_t start = TickCount();
@@ -93,7 +102,7 @@ TBytes TDriver::ReadAnswer(std::uint8_t sequence) {
     bool spent = false;
     for (;;) {
         TBytes answer = ReadFrame(header);
-        if (Byte(header, 1) == sequence)
+        if (Byte(header, 1) == sequence || Byte(header, 1) != Unanswered)
             return answer;
         if (spent)
             RaiseDriverError(ecNoLink);

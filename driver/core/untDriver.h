@@ -186,6 +186,7 @@ private:
     std::string Input, Output;
     std::uint16_t ExecutionTime = 0;
     int SequenceNumber = 0;
+    int Unanswered = -1; // the number of the last request that failed after it went out
     bool DoorLockOpened = false;
     TBytes DataBlock;
     std::uint16_t SoftVersionWord = 0;

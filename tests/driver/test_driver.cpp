@@ -222,6 +222,18 @@ TEST_F(DriverTest, ALateAnswerIsNotTakenForTheNextRequest) {
     EXPECT_EQ(Driver->FieldValue, row2);
 }
 
+// The sequence byte of an answer is the board's to fill: a board that answers in time is heard
+// whatever it puts there, also right after a request that went unanswered.
+TEST_F(DriverTest, ABoardThatDoesNotEchoTheNumberIsHeard) {
+    ASSERT_EQ(Board.Command("fault seq 200 always"), "OK\n");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Driver->ReadStatus(), 0) << Driver->GetResultDescription();
+    Driver->SetCommandTimeout(300);
+    ASSERT_EQ(Board.Command("fault noanswer"), "OK\n");
+    EXPECT_EQ(Driver->ReadStatus(), -1);
+    EXPECT_EQ(Driver->ReadStatus(), 0) << Driver->GetResultDescription();
+}
+
 TEST_F(DriverTest, AVanishedDeviceIsReportedAndReconnectingHeals) {
     ASSERT_EQ(Driver->ReadStatus(), 0);
     ASSERT_EQ(Board.Command("away"), "OK\n");
