@@ -3,6 +3,7 @@
 #include "untCodePage.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -66,8 +67,16 @@ std::int32_t StrToInt(const std::string& text) {
             value = std::strtoll(number.c_str(), nullptr, 10);
         valid = valid && value >= INT32_MIN && value <= INT32_MAX;
     }
-    if (!valid)
-        throw std::invalid_argument("\"" + text + Ansi("\" не является целым числом"));
+    if (!valid) {
+        // Control bytes shown as \xNN: a NUL would end the result text wherever it is a C string.
+        std::string shown;
+        for (const char c : text) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
+            shown += static_cast<unsigned char>(c) < 0x20 ? std::string(escaped) : std::string(1, c);
+        }
+        throw std::invalid_argument("\"" + shown + Ansi("\" не является целым числом"));
+    }
     return static_cast<std::int32_t>(value);
 }
 

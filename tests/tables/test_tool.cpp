@@ -159,5 +159,6 @@ TEST_F(Tool, FileErrorsNameTheFile) {
                      File("nul.txt", std::string(nul, sizeof nul - 1))});
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Out.find(", value \"12\\x00xyz\")"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("\"12\\x00xyz\" не является целым числом"), std::string::npos) << run.Out;
 }
 } // namespace
