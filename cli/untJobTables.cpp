@@ -161,6 +161,27 @@ bool Choose(TTables& tables, const std::vector<std::string>& numbers, std::strin
     return true;
 }
 
+// The board would refuse a cell outside its table only as a bad parameter, after the cells
+// before it are written: the file is checked against the structure first.
+bool CellsExist(TTables& tables, std::string& error) {
+    for (int i = 0; i < tables.Count(); ++i) {
+        const TTable& table = tables[i];
+        for (int f = 0; table.Selected && f < table.Fields.Count(); ++f) {
+            const TField& cell = table.Fields[f];
+            const std::string where = "table " + std::to_string(table.Number) + " has no ";
+            if (cell.RowNumber < 1 || cell.RowNumber > table.RowCount)
+                error = where + "row " + std::to_string(cell.RowNumber) + " (rows 1 to " +
+                        std::to_string(table.RowCount) + ")";
+            else if (cell.FieldNumber < 1 || cell.FieldNumber > table.FieldCount)
+                error = where + "field " + std::to_string(cell.FieldNumber) + " (fields 1 to " +
+                        std::to_string(table.FieldCount) + ")";
+            if (!error.empty())
+                return false;
+        }
+    }
+    return true;
+}
+
 // The file's text, whole, read before anything is sent.
 bool ReadTableFile(const std::string& path, std::string& text, std::string& error) {
     if (!ReadFileHead(path, MaxTableFileSize, text))
@@ -214,6 +235,8 @@ int Transfer(const std::string& action, const TJobArgs& args, TDriver& driver, s
     tables.LoadFromText(text);
     if (!tables.HasSelected())
         return JobFailed(job, "'" + path + "' holds no table of this board");
+    if (!CellsExist(tables, error))
+        return JobFailed(job, "'" + path + "': " + error + "; nothing written");
     if (!board.WriteSelected())
         return JobFailed(job, transfer.Why + "; the tables before it are written");
     for (int i = 0; i < tables.Count(); ++i)

@@ -136,6 +136,24 @@ TEST_F(Tool, RepeatedCellsAreWrittenOnce) {
     EXPECT_NE(read.Out.find("FieldValue=60\n"), std::string::npos) << read.Out;
 }
 
+// A cell the board's table does not have is named before anything is written.
+TEST_F(Tool, CellsPastTheTableAreRefusedUnwritten) {
+    TBoardProcess board;
+    const std::pair<const char*, const char*> cases[] = {
+        {"[2]\r\n0001.0001=1\r\n0009.0001=5\r\n", "table 2 has no row 9 (rows 1 to 8)"},
+        {"[2]\r\n0001.0004=5\r\n", "table 2 has no field 4 (fields 1 to 3)"},
+    };
+    for (const auto& c : cases) {
+        const std::string file = File("past.txt", c.first);
+        const TRun run = On(board, {"tables", "load", file});
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_NE(run.Err.find("'" + file + "': " + c.second + "; nothing written"),
+                  std::string::npos)
+            << run.Err;
+    }
+    EXPECT_EQ(Requests(board, "1E"), 0);
+}
+
 // File errors name the file in the tool's words; a NUL in a value does not end the report.
 TEST_F(Tool, FileErrorsNameTheFile) {
     TBoardProcess board;
