@@ -149,6 +149,8 @@ void FaultMatrix::Arm() {
     ASSERT_EQ(Board().Command(ControlLine(Fault(), Operation(), answer.size() - 2)), "OK\n");
     if (Fault().CommandTimeout > 0)
         Driver->SetCommandTimeout(Fault().CommandTimeout);
+    if (Fault().ByteTimeout > 0)
+        Driver->SetTimeout(Fault().ByteTimeout);
 }
 
 void FaultMatrix::CheckResult(int result, long long elapsedMs) {

@@ -199,7 +199,8 @@ const std::vector<TOperation> OperationTable = {
 };
 
 // The gap faults get a long command time-out so that only the byte time-out can end a read:
-// pauses of a tenth of it pass, pauses of three times it end the read at the first.
+// pauses of three times it end the read at the first; pauses of 10 ms pass with a byte time-out
+// of a second, which a busy machine's stalls of the board do not reach.
 const std::vector<TFault> FaultTable = {
     // name, control, code, framed, decoded, loses data, Input, command time-out, ms, after
     {"noanswer", "fault noanswer", -1, false, false, false, 0, "", 0, CommandTimeoutMs - 50, 0,
@@ -215,8 +216,8 @@ const std::vector<TFault> FaultTable = {
     {"delay_under", "fault delay 100", 0, true, true, false, WholeFrame, "02 ", 0, 0, 0,
      TAfter::Nothing},
     {"delay_over", "fault delay 900", -1, false, false, false, 0, "", 0, 0, 0, TAfter::Flush},
-    {"gap_under", "fault gap 10", 0, true, true, false, WholeFrame, "02 ", 2000, 0, 0,
-     TAfter::Nothing},
+    {"gap_under", "fault gap 10", 0, true, true, false, WholeFrame, "02 ", 3000, 0, 0,
+     TAfter::Nothing, 1000},
     {"gap_over", "fault gap 300", -1, false, false, false, 1, "02 ", 2000, 0, 1000, TAfter::Flush},
     {"garbage", "fault garbage 4", -6, false, false, false, 4, "FF FF FF FF ", 0, 0, 0,
      TAfter::Nothing},

@@ -66,6 +66,7 @@ struct TFault {
     int CommandTimeout;   // for this case, 0: the matrix's
     int MinMs, MaxMs;     // bounds of the operation's time, 0: none
     TAfter After;
+    int ByteTimeout = 0; // for this case, 0: the matrix's
 };
 
 const std::vector<TOperation>& Operations();
