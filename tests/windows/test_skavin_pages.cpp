@@ -498,16 +498,17 @@ TEST_F(SkavinPages, DumpsReadStoppedViewedSavedAndCompared) {
     Board.Command("fault delay 1500 always for d2");
     Program.Press(IDC_DATA_READ_ALL);
     ASSERT_TRUE(WaitUntil([&] { return Program.Enabled(IDC_DATA_STOP); }, 10000));
-    EXPECT_TRUE(Program.Visible(IDC_DATA_PROGRESS));
-    EXPECT_FALSE(Program.Enabled(IDC_DATA_GET));
+    // The page sets its controls one after the other; an emulated machine shows the steps.
+    EXPECT_TRUE(WaitUntil([&] { return Program.Visible(IDC_DATA_PROGRESS); }, 10000));
+    EXPECT_TRUE(WaitUntil([&] { return !Program.Enabled(IDC_DATA_GET); }, 10000));
     ASSERT_TRUE(WaitUntil([&] { return Program.TextOf(IDC_DATA_BLOCK) == L"1"; }, 20000));
     Sleep(200);
     Program.Press(IDC_DATA_STOP);
     Snap("page08");
     ASSERT_TRUE(WaitUntil([&] { return Program.Enabled(IDC_DATA_READ_ALL); }, 30000));
     Board.Command("clear");
-    EXPECT_FALSE(Program.Visible(IDC_DATA_PROGRESS));
-    EXPECT_FALSE(Program.Enabled(IDC_DATA_STOP));
+    EXPECT_TRUE(WaitUntil([&] { return !Program.Visible(IDC_DATA_PROGRESS); }, 10000));
+    EXPECT_TRUE(WaitUntil([&] { return !Program.Enabled(IDC_DATA_STOP); }, 10000));
     EXPECT_EQ(L"2", Program.TextOf(IDC_DATA_BLOCK));
     EXPECT_EQ(L"", Program.TextOf(IDC_DATA_MEMO));
     EXPECT_EQ(3, Progress(IDC_DATA_PROGRESS, PBM_GETPOS));
