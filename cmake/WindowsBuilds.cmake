@@ -22,7 +22,27 @@ set(TRELMO_WIN32_BIN ${CMAKE_BINARY_DIR}/mingw-x86/bin)
 execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/i386-probe ${CMAKE_BINARY_DIR}/i386
                 OUTPUT_VARIABLE TRELMO_I386_REASON OUTPUT_STRIP_TRAILING_WHITESPACE)
 file(WRITE ${CMAKE_BINARY_DIR}/i386.status "${TRELMO_I386_REASON}")
-if(TRELMO_I386_REASON)
+# Where the 32-bit Windows tests run: "direct" under this machine's Wine, "vm" in a VM that runs
+# 32-bit programs (tests/vm), "skip". By default direct where this machine runs them, else in
+# the VM; TRELMO_WIN32_TESTS in the environment chooses (vm tests the VM path anywhere).
+set(TRELMO_WIN32_TESTS "$ENV{TRELMO_WIN32_TESTS}")
+if(NOT TRELMO_WIN32_TESTS)
+  set(TRELMO_WIN32_TESTS direct)
+  if(TRELMO_I386_REASON)
+    set(TRELMO_WIN32_TESTS vm)
+  endif()
+elseif(NOT TRELMO_WIN32_TESTS MATCHES "^(direct|vm|skip)$")
+  message(FATAL_ERROR "TRELMO_WIN32_TESTS is direct, vm or skip, not ${TRELMO_WIN32_TESTS}")
+endif()
+if(TRELMO_WIN32_TESTS STREQUAL "direct" AND TRELMO_I386_REASON)
+  set(TRELMO_WIN32_TESTS skip)
+endif()
+if(TRELMO_WIN32_TESTS STREQUAL "skip" AND NOT TRELMO_I386_REASON)
+  set(TRELMO_I386_REASON "left out by TRELMO_WIN32_TESTS=skip")
+endif()
+if(TRELMO_WIN32_TESTS STREQUAL "vm")
+  message(STATUS "32-bit Windows tests run in a VM (tests/vm); here: ${TRELMO_I386_REASON}")
+elseif(TRELMO_WIN32_TESTS STREQUAL "skip")
   message(STATUS "32-bit Windows tests will be skipped: ${TRELMO_I386_REASON}")
 endif()
 

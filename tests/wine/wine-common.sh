@@ -37,9 +37,10 @@ die() {
 }
 
 # Why this machine cannot run 32-bit programs, or nothing when it can. The configure step of
-# the build finds it out once (scripts/i386-probe) and keeps it in <build>/i386.status.
+# the build finds it out once (scripts/i386-probe) and keeps it in <build>/i386.status; a VM
+# that runs the build's tests keeps its own answer in $TRELMO_I386_STATUS.
 i386_reason() {
-  local status=$WINE_BUILD/i386.status
+  local status=${TRELMO_I386_STATUS:-$WINE_BUILD/i386.status}
   if [ ! -f "$status" ]; then
     "$(dirname "${BASH_SOURCE[0]}")/../../scripts/i386-probe" "$WINE_BUILD/i386" >"$status.new" || true
     mv "$status.new" "$status"
