@@ -1,7 +1,7 @@
 // trelmo firmware: program mode, the image in 64-byte blocks numbered from 1, and back to
 // the board's main firmware at the driver's own speed.
 #include "untClock.h"
-#include "untConst.h"
+#include "driver/core/untConst.h"
 #include "untDriver.h"
 #include "untJobCommon.h"
 #include "untJobProgress.h"

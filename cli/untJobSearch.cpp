@@ -7,7 +7,7 @@
 #include "untJobProgress.h"
 #include "untJobSystem.h"
 #include "untJobs.h"
-#include "untUtil.h"
+#include "driver/core/untUtil.h"
 #include "untValues.h"
 
 #include <iostream>

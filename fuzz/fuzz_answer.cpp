@@ -15,7 +15,7 @@
 //          mutations find by chance)
 //   answer the bytes
 // Input that runs out reads as zeros: no answer, and a time-out.
-#include "untConst.h"
+#include "driver/core/untConst.h"
 #include "untDriver.h"
 #include "untFuzzLine.h"
 #include "untFuzzSupport.h"

@@ -2,7 +2,7 @@
 // DataBlockHex, and the decimal reader behind number field values.
 #include "untDriver.h"
 #include "untFuzzSupport.h"
-#include "untUtil.h"
+#include "driver/core/untUtil.h"
 
 #include <cstdint>
 #include <stdexcept>

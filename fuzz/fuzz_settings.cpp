@@ -2,7 +2,7 @@
 // and a save that loads back the same and keeps the values the driver does not own.
 //
 // Input: the whole settings file of the driver's key.
-#include "untConst.h"
+#include "driver/core/untConst.h"
 #include "untDriver.h"
 #include "untFuzzSupport.h"
 #include "untSettingsStore.h"

@@ -1,6 +1,6 @@
 // The Skavin program: the interactive test bench of the driver object.
 #include "fmuMain.h"
-#include "tools/untModule.h"
+#include "untModule.h"
 
 #include <commctrl.h>
 #include <ole2.h>

@@ -1,9 +1,9 @@
-#include "fmuAbout.h"
+#include "testprog/fmuAbout.h"
 
-#include "tools/fmuAbout.h"
-#include "tools/untComCall.h"
-#include "untConst.h"
-#include "untVInfo.h"
+#include "driver/widgets/fmuAbout.h"
+#include "untComCall.h"
+#include "testprog/untConst.h"
+#include "testprog/untVInfo.h"
 
 void ShowProgramAbout(HWND owner, ITrelmo* driver) {
     ShowAboutBox(owner, AppTitle,

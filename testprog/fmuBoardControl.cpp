@@ -1,6 +1,6 @@
 #include "fmuBoardControl.h"
 
-#include "tools/untComCall.h"
+#include "untComCall.h"
 #include "untSkavinRes.h"
 
 TfmBoardControl::TfmBoardControl() : TPage(IDD_BOARD, L"fmBoardControl", L"Управление платой") {}

@@ -2,7 +2,7 @@
 // button is one driver call whose result the main window shows.
 #pragma once
 
-#include "untPage.h"
+#include "testprog/untPage.h"
 
 #include <functional>
 

@@ -1,9 +1,9 @@
 #include "fmuCommand.h"
 
-#include "tools/untComCall.h"
+#include "untComCall.h"
 #include "untCodePage.h"
 #include "untSkavinRes.h"
-#include "untUtil.h"
+#include "testprog/untUtil.h"
 
 #include <cwctype>
 

@@ -1,7 +1,7 @@
 // Page 10, "Команда": a raw command typed as hex bytes, checked and sent through the driver.
 #pragma once
 
-#include "untPage.h"
+#include "testprog/untPage.h"
 
 class TfmCommand : public TPage {
 public:

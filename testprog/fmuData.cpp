@@ -1,13 +1,13 @@
 #include "fmuData.h"
 
 #include "fmuDump.h"
-#include "tools/untComCall.h"
-#include "tools/untDialog.h"
+#include "untComCall.h"
+#include "untDialog.h"
 #include "untCodePage.h"
-#include "untConst.h"
+#include "testprog/untConst.h"
 #include "untDataFile.h"
 #include "untSkavinRes.h"
-#include "untUtil.h"
+#include "testprog/untUtil.h"
 
 #include <commctrl.h>
 #include <commdlg.h>

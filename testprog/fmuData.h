@@ -2,7 +2,7 @@
 // as a hex table, saved to a file, or compared with a reference file.
 #pragma once
 
-#include "untPage.h"
+#include "testprog/untPage.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "fmuDump.h"
 
-#include "tools/untGrid.h"
+#include "untGrid.h"
 #include "untSkavinRes.h"
 
 #include <cstdio>

@@ -2,7 +2,7 @@
 // offsets, each row headed by its address.
 #pragma once
 
-#include "tools/untDialog.h"
+#include "untDialog.h"
 
 #include <string>
 

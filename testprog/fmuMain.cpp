@@ -1,12 +1,12 @@
 #include "fmuMain.h"
 
-#include "fmuAbout.h"
+#include "testprog/fmuAbout.h"
 #include "fmuStatus.h"
-#include "tools/untComCall.h"
-#include "untConst.h"
+#include "untComCall.h"
+#include "testprog/untConst.h"
 #include "untPageList.h"
 #include "untSkavinRes.h"
-#include "untUtil.h"
+#include "testprog/untUtil.h"
 
 #include <algorithm>
 #include <cwctype>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "untForm.h"
-#include "untPage.h"
+#include "testprog/untPage.h"
 
 #include <memory>
 

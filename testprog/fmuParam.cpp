@@ -1,6 +1,6 @@
 #include "fmuParam.h"
 
-#include "tools/untComCall.h"
+#include "untComCall.h"
 #include "untSkavinRes.h"
 
 #include <commctrl.h>

@@ -2,7 +2,7 @@
 // driver's port.
 #pragma once
 
-#include "untPage.h"
+#include "testprog/untPage.h"
 
 class TfmParam : public TPage {
 public:

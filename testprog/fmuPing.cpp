@@ -1,7 +1,7 @@
 #include "fmuPing.h"
 
-#include "tools/untComCall.h"
-#include "tools/untDialog.h"
+#include "untComCall.h"
+#include "untDialog.h"
 #include "untSkavinRes.h"
 
 #include <cmath>

@@ -3,7 +3,7 @@
 // every request.
 #pragma once
 
-#include "untPage.h"
+#include "testprog/untPage.h"
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,9 @@
-#include "fmuProg.h"
+#include "testprog/fmuProg.h"
 
-#include "tools/untComCall.h"
-#include "tools/untDialog.h"
+#include "untComCall.h"
+#include "untDialog.h"
 #include "untCodePage.h"
-#include "untConst.h"
+#include "testprog/untConst.h"
 #include "untDataFile.h"
 #include "untSkavinRes.h"
 

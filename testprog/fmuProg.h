@@ -2,7 +2,7 @@
 // 64-byte blocks, one at a time or all in a loop that asks on each failed block.
 #pragma once
 
-#include "untPage.h"
+#include "testprog/untPage.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "fmuRelay.h"
 
-#include "tools/untComCall.h"
+#include "untComCall.h"
 #include "untSkavinRes.h"
 
 const TRelayTick RelayTicks[8] = {

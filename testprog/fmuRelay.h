@@ -1,7 +1,7 @@
 // Page 3, "Реле": the relay byte read, written and pulsed, and composed with one tick per relay.
 #pragma once
 
-#include "untPage.h"
+#include "testprog/untPage.h"
 
 // The relay byte of a set of ticks and back; bit 0 is the least significant.
 struct TRelayTick {

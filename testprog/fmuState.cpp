@@ -1,7 +1,7 @@
 #include "fmuState.h"
 
 #include "fmuStatus.h"
-#include "tools/untComCall.h"
+#include "untComCall.h"
 #include "untSkavinRes.h"
 
 #include <cwctype>

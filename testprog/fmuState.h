@@ -2,7 +2,7 @@
 // the status monitor.
 #pragma once
 
-#include "untPage.h"
+#include "testprog/untPage.h"
 
 #include <string>
 #include <vector>

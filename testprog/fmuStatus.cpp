@@ -1,10 +1,10 @@
 #include "fmuStatus.h"
 
-#include "tools/untComCall.h"
+#include "untComCall.h"
 #include "untCodePage.h"
-#include "untConst.h"
+#include "testprog/untConst.h"
 #include "untSkavinRes.h"
-#include "untUtil.h"
+#include "testprog/untUtil.h"
 
 #include <commctrl.h>
 #include <commdlg.h>

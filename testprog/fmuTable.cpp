@@ -1,6 +1,6 @@
-#include "fmuTable.h"
+#include "testprog/fmuTable.h"
 
-#include "tools/untComCall.h"
+#include "untComCall.h"
 #include "untSkavinRes.h"
 
 #include <commctrl.h>

@@ -2,7 +2,7 @@
 // and the driver's own tables dialog.
 #pragma once
 
-#include "untPage.h"
+#include "testprog/untPage.h"
 
 class TfmTable : public TPage {
 public:

@@ -1,8 +1,8 @@
 #include "fmuWDTimer.h"
 
 #include "fmuState.h"
-#include "tools/untComCall.h"
-#include "tools/untDialog.h"
+#include "untComCall.h"
+#include "untDialog.h"
 #include "untSkavinRes.h"
 
 #include <cstdio>

@@ -2,7 +2,7 @@
 // timer with the status flags of each reset shown.
 #pragma once
 
-#include "untPage.h"
+#include "testprog/untPage.h"
 
 #include <string>
 #include <vector>

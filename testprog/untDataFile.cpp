@@ -1,6 +1,6 @@
 #include "untDataFile.h"
 
-#include "untTypes.h"
+#include "testprog/untTypes.h"
 
 #include <windows.h>
 

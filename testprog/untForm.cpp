@@ -1,8 +1,8 @@
 #include "untForm.h"
 
 #include "untCodePage.h"
-#include "untConst.h"
-#include "untUtil.h"
+#include "testprog/untConst.h"
+#include "testprog/untUtil.h"
 
 #include <exception>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "untPage.h"
+#include "testprog/untPage.h"
 
-#include "untTypes.h"
+#include "testprog/untTypes.h"
 
 #include <algorithm>
 

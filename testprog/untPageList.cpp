@@ -5,10 +5,10 @@
 #include "fmuData.h"
 #include "fmuParam.h"
 #include "fmuPing.h"
-#include "fmuProg.h"
+#include "testprog/fmuProg.h"
 #include "fmuRelay.h"
 #include "fmuState.h"
-#include "fmuTable.h"
+#include "testprog/fmuTable.h"
 #include "fmuWDTimer.h"
 
 std::vector<std::unique_ptr<TPage>> CreatePages() {

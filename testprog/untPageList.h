@@ -1,7 +1,7 @@
 // The pages of the program, in list order: the one place where a page is registered.
 #pragma once
 
-#include "untPage.h"
+#include "testprog/untPage.h"
 
 #include <memory>
 #include <vector>

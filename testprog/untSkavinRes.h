@@ -2,7 +2,7 @@
 // identifier names it across the whole program (the tests find controls by it):
 //   7000  main window          7100  status window       7300  dump viewer
 //   8000 + 100 * n  page n of the list (8100 page 1 ... 9000 page 10)
-// The library's About box keeps its own identifiers below 1000 (untToolsRes.h).
+// The library's About box keeps its own identifiers below 1000 (untWidgetsRes.h).
 #pragma once
 
 #define IDD_MAIN 7000

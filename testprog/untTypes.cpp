@@ -1,4 +1,4 @@
-#include "untTypes.h"
+#include "testprog/untTypes.h"
 
 #include "untCodePage.h"
 

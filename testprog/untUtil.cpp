@@ -1,6 +1,6 @@
-#include "untUtil.h"
+#include "testprog/untUtil.h"
 
-#include "untTypes.h"
+#include "testprog/untTypes.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "untVInfo.h"
+#include "testprog/untVInfo.h"
 
 #include <windows.h>
 

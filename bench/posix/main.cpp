@@ -7,7 +7,7 @@
 // Figures only: the program fails when an exchange fails, never on a time.
 #include "untBenchBoard.h"
 #include "untCodePage.h"
-#include "untConst.h"
+#include "driver/core/untConst.h"
 #include "untHeapCount.h"
 #include "untPaired.h"
 #include "untReport.h"

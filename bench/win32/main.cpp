@@ -9,7 +9,7 @@
 // must be silent (board control "fault noanswer always"). Figures only: the program fails
 // when an exchange fails, never on a time.
 #include "TrelmoLib_TLB.h"
-#include "untConst.h"
+#include "driver/core/untConst.h"
 #include "untHeapCount.h"
 #include "untPaired.h"
 #include "untReport.h"

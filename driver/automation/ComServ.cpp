@@ -4,7 +4,7 @@
 // ProgID, TypeLib and Interface keys.
 #include "ole1C.h"
 #include "oleMain.h"
-#include "untPage.h"
+#include "driver/tools/untPage.h"
 
 #include <new>
 #include <string>

@@ -1,16 +1,16 @@
 #include "oleMain.h"
 
-#include "fmuAbout.h"
+#include "driver/widgets/fmuAbout.h"
 #include "fmuFind.h"
 #include "fmuLog.h"
-#include "fmuProg.h"
+#include "driver/tools/fmuProg.h"
 #include "fmuTables.h"
 
 #include "untCodePage.h"
 #include "untCtrl.h"
 #include "untError.h"
 #include "untMembers.h"
-#include "untVInfo.h"
+#include "driver/automation/untVInfo.h"
 
 #include <olectl.h>
 

@@ -221,6 +221,3 @@ private:
     ITypeInfo* DispatchInfo = nullptr;
 };
 
-// The server's life counters (ComServ).
-void ServerObjectCreated();
-void ServerObjectDestroyed();

@@ -1,6 +1,6 @@
 // The version comes from the module's own file, so a rebuilt resource is all it takes to
 // change what Version and the About box show.
-#include "untVInfo.h"
+#include "driver/automation/untVInfo.h"
 
 #include "oleMain.h"
 

@@ -1,4 +1,4 @@
-#include "untConst.h"
+#include "driver/core/untConst.h"
 
 #include "untCodePage.h"
 #include "untError.h"
@@ -9,20 +9,6 @@
 const char* const RegKeyParam = "Software\\Norvik\\Trelmo\\Trelmo\\Param";
 
 namespace {
-const std::map<int, std::string>& DriverTexts() {
-    static const std::map<int, std::string> texts = {
-        {ecOK, Ansi("Ошибок нет")},
-        {ecNoLink, Ansi("Нет связи")},
-        {ecPortUnavailable, Ansi("Порт недоступен")},
-        {ecPortBusy, Ansi("Порт занят другим приложением")},
-        {ecBadCrc, Ansi("Неверный CRC кадра")},
-        {ecBadLength, Ansi("Неверная длина кадра")},
-        {ecNoStx, Ansi("Первый байт не STX")},
-        {ecBadAnswerCode, Ansi("Неверный код ответа")},
-    };
-    return texts;
-}
-
 const std::map<int, std::string>& CommandNames() {
     static const std::map<int, std::string> names = {
         {0x11, Ansi("Запрос состояния устройства")},
@@ -79,12 +65,6 @@ const std::string* Find(const std::map<int, std::string>& table, int key) {
 }
 } // namespace
 
-const std::string& TextOfDriverCode(int code) {
-    static const std::string none;
-    auto it = DriverTexts().find(code);
-    return it == DriverTexts().end() ? none : it->second;
-}
-
 std::string CommandName(int code) {
     const std::string* name = Find(CommandNames(), code);
     return name ? *name : Ansi("Неизвестная команда");
@@ -110,8 +90,4 @@ std::string MemoryTypeName(int memoryType) {
     default:
         return Ansi("Неправильный код области памяти");
     }
-}
-
-void RaiseDriverError(TDriverCode code) {
-    throw EDriverError(code, TextOfDriverCode(code));
 }

@@ -2,9 +2,9 @@
 
 #include "untClock.h"
 #include "untCodePage.h"
-#include "untConst.h"
+#include "driver/core/untConst.h"
 #include "untError.h"
-#include "untUtil.h"
+#include "driver/core/untUtil.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,10 +3,10 @@
 #include "untDriver.h"
 
 #include "untCodePage.h"
-#include "untConst.h"
+#include "driver/core/untConst.h"
 #include "untError.h"
 #include "untSettingsStore.h"
-#include "untUtil.h"
+#include "driver/core/untUtil.h"
 
 #include <cstdio>
 

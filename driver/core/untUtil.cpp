@@ -1,4 +1,4 @@
-#include "untUtil.h"
+#include "driver/core/untUtil.h"
 
 #include "untCodePage.h"
 

@@ -7,7 +7,7 @@
 #include "untListView.h"
 #include "untProtocol.h"
 #include "untToolsRes.h"
-#include "untTypes.h"
+#include "driver/tools/untTypes.h"
 
 #include <commctrl.h>
 

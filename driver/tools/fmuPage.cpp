@@ -4,7 +4,7 @@
 #include "untComCall.h"
 #include "untError.h"
 #include "untToolsRes.h"
-#include "untUtil.h"
+#include "driver/core/untUtil.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "fmuProg.h"
+#include "driver/tools/fmuProg.h"
 
 #include "untCodePage.h"
 #include "untComCall.h"
-#include "untConst.h"
+#include "driver/core/untConst.h"
 #include "untDialog.h"
 #include "untFileDialog.h"
 #include "untSettingsStore.h"

@@ -1,4 +1,4 @@
-#include "fmuTable.h"
+#include "driver/tools/fmuTable.h"
 
 #include "untCodePage.h"
 #include "untTableEditor.h"

@@ -1,7 +1,7 @@
 #include "fmuTables.h"
 
 #include "fmuSelTbl.h"
-#include "fmuTable.h"
+#include "driver/tools/fmuTable.h"
 #include "fmuVTable.h"
 #include "untCodePage.h"
 #include "untComTables.h"

@@ -1,7 +1,7 @@
-#include "untPage.h"
+#include "driver/tools/untPage.h"
 
 #include "fmuPage.h"
-#include "oleMain.h"
+#include "untModule.h"
 #include "untToolsRes.h"
 
 #include <ocidl.h>

@@ -1,18 +1,7 @@
 // Resource identifiers of the library's dialogs.
 #pragma once
 
-#define IDB_LOGO 100 // "LOGOBMP" is named, this is kept for tools that want a number
-
-#define IDD_ABOUT 200
-#define IDC_ABOUT_NAME 201
-#define IDC_ABOUT_VERSIONS 202
-#define IDC_ABOUT_FIRM 203
-#define IDC_ABOUT_ADDRESS 204
-#define IDC_ABOUT_WEBSITE 205
-#define IDC_ABOUT_URL 206
-#define IDC_ABOUT_SUPPORT 207
-#define IDC_ABOUT_MAIL 208
-#define IDC_ABOUT_FRAME 209
+#include "untWidgetsRes.h"
 
 #define IDD_LOG 300
 #define IDC_LOG_ON 301

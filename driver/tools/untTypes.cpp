@@ -1,4 +1,4 @@
-#include "untTypes.h"
+#include "driver/tools/untTypes.h"
 
 #include "untCodePage.h"
 

@@ -1,6 +1,6 @@
 // How the tool reads values from the command line and prints them.
 #include "untCodePage.h"
-#include "untUtil.h"
+#include "driver/core/untUtil.h"
 #include "untValues.h"
 
 #include <gtest/gtest.h>

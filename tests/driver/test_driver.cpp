@@ -4,7 +4,7 @@
 #include "untDriver.h"
 #include "untError.h"
 #include "untTestBoard.h"
-#include "untUtil.h"
+#include "driver/core/untUtil.h"
 
 #include <gtest/gtest.h>
 

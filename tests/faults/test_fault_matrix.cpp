@@ -6,7 +6,7 @@
 //   test_fault_matrix [GoogleTest options] <board port> <control port>          (Windows)
 #include "untCodePage.h"
 #include "untFaultMatrix.h"
-#include "untUtil.h"
+#include "driver/core/untUtil.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "untFaultMatrix.h"
 
 #include "untCodePage.h"
-#include "untUtil.h"
+#include "driver/core/untUtil.h"
 
 #include <chrono>
 #include <cstdio>

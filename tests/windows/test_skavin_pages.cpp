@@ -7,7 +7,7 @@
 // The board must run with a watchdog period of a few seconds (trelmo-board --watchdog-ms).
 #include "fmuDump.h"
 #include "skavin_remote.h"
-#include "tools/untGrid.h"
+#include "untGrid.h"
 #include "untSkavinRes.h"
 
 #include <commctrl.h>

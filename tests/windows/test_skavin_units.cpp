@@ -3,10 +3,10 @@
 // report's number formats, saving and restoring real controls under dotted value names, group
 // boxes as containers, the page manager and the operation pattern.
 #include "fmuPing.h"
-#include "untPage.h"
+#include "testprog/untPage.h"
 #include "untSkavinRes.h"
-#include "untTypes.h"
-#include "untUtil.h"
+#include "testprog/untTypes.h"
+#include "testprog/untUtil.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -3,7 +3,7 @@
 #include "untSerialPort.h"
 
 #include "untCodePage.h"
-#include "untConst.h"
+#include "untDriverCode.h"
 #include "untError.h"
 
 #include <windows.h>

@@ -1,8 +1,8 @@
-#include "fmuAbout.h"
+#include "driver/widgets/fmuAbout.h"
 
 #include "untDialog.h"
 #include "untModule.h"
-#include "untToolsRes.h"
+#include "untWidgetsRes.h"
 
 #include <shellapi.h>
 

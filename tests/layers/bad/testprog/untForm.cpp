@@ -1,0 +1,2 @@
+#include "driver/core/untUtil.h"
+#include "untDriver.h"
