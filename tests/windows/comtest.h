@@ -1,9 +1,9 @@
-// The COM side of the Windows test programs: holders for interface pointers, VARIANTs and
-// BSTRs, Trelmo.dll loaded from the program's own folder, where the build puts it, as a host
-// loads it, and a fixture that calls the driver object through ITrelmo. Header-only.
+// The COM side of the Windows test programs: the resource holders, Trelmo.dll loaded from the
+// program's own folder, where the build puts it, as a host loads it, and a fixture that calls the driver object through ITrelmo. Header-only.
 #pragma once
 
 #include "TrelmoLib_TLB.h"
+#include "untHolders.h"
 
 #include <gtest/gtest.h>
 #include <oleauto.h>
@@ -16,63 +16,11 @@
 
 namespace comtest {
 
-template <class T> class TPtr {
-public:
-    TPtr() = default;
-    ~TPtr() { Reset(); }
-    TPtr(TPtr&& other) noexcept : P(std::exchange(other.P, nullptr)) {}
-    TPtr& operator=(TPtr&& other) noexcept {
-        std::swap(P, other.P);
-        return *this;
-    }
-    T* operator->() const { return P; }
-    T* Get() const { return P; }
-    explicit operator bool() const { return P != nullptr; }
-    // For QueryInterface and the other functions that give a void**.
-    void** Put() { return reinterpret_cast<void**>(Out()); }
-    T** Out() {
-        Reset();
-        return &P;
-    }
-    T* Detach() { return std::exchange(P, nullptr); }
-    void Reset() {
-        if (P)
-            std::exchange(P, nullptr)->Release();
-    }
-
-private:
-    T* P = nullptr;
-};
-
-struct TVar {
-    VARIANT V;
-    TVar() { VariantInit(&V); }
-    explicit TVar(long value) : TVar() {
-        V_VT(&V) = VT_I4;
-        V_I4(&V) = value;
-    }
-    ~TVar() { VariantClear(&V); }
-    TVar(const TVar&) = delete;
-    TVar& operator=(const TVar&) = delete;
-};
-
-struct TBstr {
-    BSTR B = nullptr;
-    TBstr() = default;
-    explicit TBstr(const std::wstring& text)
-        : B(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    ~TBstr() { SysFreeString(B); }
-    TBstr(const TBstr&) = delete;
-    TBstr& operator=(const TBstr&) = delete;
-    std::wstring Text() const { return B ? std::wstring(B, SysStringLen(B)) : std::wstring(); }
-};
-
-// The text of a BSTR the caller owns, which is freed.
-inline std::wstring TakeBstr(BSTR text) {
-    std::wstring result = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
-    SysFreeString(text);
-    return result;
-}
+// The production holders under the names the tests know them by.
+template <class T> using TPtr = TComPtr<T>;
+using TVar = TVariant;
+using ::TakeBstr;
+using ::TBstr;
 
 // This program's folder, with the closing backslash.
 inline std::wstring ProgramFolder() {
