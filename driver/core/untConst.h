@@ -1,11 +1,10 @@
-// The driver's own texts (cp1251) and the board's command and error names.
+// The driver's own texts (cp1251) and the board's error and memory area names.
 #pragma once
 
 #include <string>
 
 // Result texts of the driver's own codes.
 const std::string& TextOfDriverCode(int code); // 0, -1..-6, -10; empty for other codes
-std::string CommandName(int code);
 std::string DeviceErrorText(int code);
 std::string MemoryTypeName(int memoryType);
 
