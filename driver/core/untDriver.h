@@ -172,7 +172,7 @@ private:
     void CheckAnswer(const TBytes& answer, std::uint8_t code);
     void LogCommand(const TBytes& payload, const TBytes& answer);
 
-    // The answer decoders, one per row of the command catalogue, which names them.
+    // The answer decoders; the command catalogue names them in its rows.
     friend const std::vector<TBoardCommand>& BoardCommands();
     void DecodeStatus(TAnswerReader& answer);
     void DecodeExchangeParam(TAnswerReader& answer);
