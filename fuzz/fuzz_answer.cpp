@@ -15,6 +15,7 @@
 //          mutations find by chance)
 //   answer the bytes
 // Input that runs out reads as zeros: no answer, and a time-out.
+#include "untCommandCatalogue.h"
 #include "driver/core/untConst.h"
 #include "untDriver.h"
 #include "untFuzzLine.h"
@@ -23,6 +24,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <set>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -136,6 +138,8 @@ public:
 
     int Exchanges = 0;    // of the current operation
     std::string Baseline; // the outputs before the last command
+    TBytes Request;       // of the last exchange
+    TBytes Answer;        // of the last exchange, empty when it failed
 
 protected:
     TBytes Exchange(const TBytes& payload) override {
@@ -145,6 +149,8 @@ protected:
         ++Exchanges;
         const std::size_t frames = Board.Frames.size();
         Board.Received.clear();
+        Request = payload;
+        Answer.clear();
         TBytes answer;
         try {
             answer = TDriver::Exchange(payload);
@@ -156,6 +162,7 @@ protected:
         const std::size_t start = AnswerStart(Board.Received, sequence, Late);
         Require(Board.Received.substr(start + FrameHeaderSize, answer.size()) == answer,
                 "the answer is not the frame's payload");
+        Answer = answer;
         return answer;
     }
 
@@ -234,6 +241,50 @@ const TNamedOperation Operations[] = {
     {"ClosePort", &TDriver::ClosePort},
 };
 const int OperationCount = sizeof Operations / sizeof Operations[0];
+
+// The far end that agrees to everything: the request's code, no error and a frame full of zero
+// data, so that every operation gets as far as its last command.
+class TAgreeingLine : public TFuzzLine {
+public:
+    TReply Written(const TBytes& frame) override {
+        const TBytes code = frame.substr(FrameHeaderSize, 1);
+        Sent.insert(static_cast<std::uint8_t>(code[0]));
+        TReply reply;
+        reply.Answer = BuildFrame(static_cast<std::uint8_t>(frame[1]),
+                                  code + TBytes(MaxPayloadSize - 1, '\0'));
+        return reply;
+    }
+    void Delivered(const TBytes&) override {}
+
+    std::set<std::uint8_t> Sent;
+};
+
+// A command of the catalogue that no operation here sends would never meet the fuzzer.
+void CheckEveryCommandIsSent() {
+    TAgreeingLine line;
+    SetFuzzLine(&line);
+    {
+        TDriver driver;
+        driver.FieldValue = "0";
+        for (const TNamedOperation& operation : Operations)
+            (driver.*operation.Run)();
+    }
+    SetFuzzLine(nullptr);
+    for (const TBoardCommand& command : BoardCommands())
+        Require(line.Sent.count(command.Code) > 0, "a command of the catalogue is never sent",
+                StrToHex(TBytes(1, static_cast<char>(command.Code))));
+}
+
+// An answer the driver accepts with no error, whose data fall short of the catalogue's
+// minimum, must fail with the wrong length: a decoder never reads past the data.
+void CheckAnswerLength(const TCheckedDriver& d, int result, const std::string& where) {
+    const TBytes& answer = d.Answer;
+    if (d.Exchanges == 0 || answer.size() < 2 || answer[0] != d.Request[0] || answer[1] != 0)
+        return;
+    const TBoardCommand* command = FindBoardCommand(static_cast<std::uint8_t>(answer[0]));
+    if (command && answer.size() - 2 < command->MinAnswer)
+        Require(result == ecBadLength, "an answer shorter than its command's minimum taken", where);
+}
 
 void SetRegisters(TDriver& d, TInput& in, const std::string& text) {
     d.TableNumber = static_cast<std::int32_t>(in.Number(4));
@@ -316,6 +367,12 @@ void RunStep(TCheckedDriver& d, TBoard& board, TInput& in, const std::string& lo
     if (result != 0 && !escaped)
         Require(Outputs(d) == d.Baseline, "a failed command changed outputs",
                 where + "\n--- before\n" + d.Baseline + "\n--- after\n" + Outputs(d));
+    CheckAnswerLength(d, result, where);
+    // Raw commands aside, every request is a command the catalogue decodes and names.
+    if (operation.Run != &TDriver::ExecuteCommand)
+        for (const TBytes& frame : board.Frames)
+            Require(FindBoardCommand(static_cast<std::uint8_t>(frame[FrameHeaderSize])) != nullptr,
+                    "a command of no catalogue row sent", where);
     if (d.Exchanges > 0)
         Require(FileSize(log) > logBefore, "a command left no log line", where);
     // The port stays open after an exchange, whatever came back, except that Connect closes it
@@ -329,6 +386,7 @@ void RunStep(TCheckedDriver& d, TBoard& board, TInput& in, const std::string& lo
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FuzzHome();
+    CheckEveryCommandIsSent();
     return 0;
 }
 

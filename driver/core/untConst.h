@@ -1,11 +1,10 @@
-// The driver's own texts (cp1251) and the board's command and error names.
+// The driver's own texts (cp1251) and the board's error and memory area names.
 #pragma once
 
 #include "untDriverCode.h"
 
 #include <string>
 
-std::string CommandName(int code);
 std::string DeviceErrorText(int code);
 std::string MemoryTypeName(int memoryType);
 

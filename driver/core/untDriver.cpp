@@ -2,6 +2,7 @@
 
 #include "untClock.h"
 #include "untCodePage.h"
+#include "untCommandCatalogue.h"
 #include "driver/core/untConst.h"
 #include "untError.h"
 #include "driver/core/untUtil.h"
@@ -13,15 +14,6 @@
 namespace {
 std::uint8_t Byte(const TBytes& data, std::size_t i) {
     return static_cast<std::uint8_t>(data[i]);
-}
-
-// A number of at least `width` digits, zero-padded as "%.2d" pads; snprintf would cost as
-// much as the rest of a status answer's decoding.
-void AppendNumber(std::string& text, int value, std::size_t width) {
-    const std::string digits = std::to_string(value);
-    if (digits.size() < width)
-        text.append(width - digits.size(), '0');
-    text += digits;
 }
 } // namespace
 
@@ -132,23 +124,22 @@ TBytes TDriver::ReadFrame(const TBytes& header) {
     return body;
 }
 
-void TDriver::CheckLength(const TBytes& data, std::size_t minimum) {
-    if (data.size() < minimum)
-        RaiseDriverError(ecBadLength);
-}
-
+// An answer of the code alone is a success without data.
 void TDriver::CheckAnswer(const TBytes& answer, std::uint8_t code) {
-    CheckLength(answer, 1);
-    if (Byte(answer, 0) != code)
+    TAnswerReader reader(answer);
+    if (reader.Byte() != code)
         RaiseDriverError(ecBadAnswerCode);
-    if (answer.size() == 1) {
+    if (reader.AtEnd()) {
         ClearResult();
         return;
     }
-    ResultCode = Byte(answer, 1);
+    ResultCode = reader.Byte();
     ResultDescription = DeviceErrorText(ResultCode);
-    if (ResultCode == 0)
-        Decode(code, answer.substr(2));
+    const TBoardCommand* command = FindBoardCommand(code);
+    if (ResultCode != 0 || !command || !command->Decode)
+        return;
+    reader.Need(command->MinAnswer);
+    (this->*command->Decode)(reader);
 }
 
 int TDriver::SendCommand(const TBytes& payload) {
@@ -188,159 +179,4 @@ void TDriver::LogCommand(const TBytes& payload, const TBytes& answer) {
             std::snprintf(number, sizeof number, "%d", ResultCode);
         Log.WriteLine(Ansi("Ошибка: (") + number + ") " + ResultDescription);
     }
-}
-
-// ---------------------------------------------------------------- decoders
-
-void TDriver::Decode(std::uint8_t code, const TBytes& data) {
-    switch (code) {
-    case cmdReadStatus:
-        return DecodeStatus(data);
-    case cmdReadExchangeParam:
-        CheckLength(data, 2);
-        SetBaudRate(CodeToBaudRate(Byte(data, 0)));
-        SetTimeout(Byte(data, 1));
-        return;
-    case cmdReadTable:
-        if (!data.empty())
-            FieldValue = DecodeFieldValue(data);
-        return;
-    case cmdReadTableStruct:
-        CheckLength(data, 43);
-        TableName = TrimTrailing(data.substr(0, 40), 0);
-        RowCount = GetWord(data, 40);
-        FieldCount = Byte(data, 42);
-        return;
-    case cmdReadFieldStruct:
-        return DecodeFieldStruct(data);
-    case cmdRelaySet:
-    case cmdRelayPulse:
-    case cmdRelayRead:
-        CheckLength(data, 1);
-        RelayStatus = Byte(data, 0);
-        return;
-    case cmdWatchDog:
-        CheckLength(data, 1);
-        WatchDogEnabled = Byte(data, 0) == 1;
-        return;
-    case cmdWatchDogReset:
-        CheckLength(data, 2);
-        ParamFlags = Byte(data, 0);
-        ParamFlags2 = Byte(data, 1);
-        DecodeFlags();
-        return;
-    case cmdDoorLock:
-        CheckLength(data, 1);
-        DoorLockOpened = Byte(data, 0) == 1;
-        return;
-    case cmdMBPower:
-        CheckLength(data, 1);
-        MBPowerState = Byte(data, 0) != 1;
-        return;
-    case cmdReadMode: {
-        CheckLength(data, 1);
-        Mode = Byte(data, 0);
-        static const std::string normal = Ansi("Основной режим"),
-                                 program = Ansi("Режим программирования"),
-                                 unknown = Ansi("Неизвестный режим");
-        ModeDescription = Mode == 0 ? normal : Mode == 1 ? program : unknown;
-        return;
-    }
-    case cmdReadDumpSize:
-        CheckLength(data, 2);
-        BlockCount = GetWord(data, 0);
-        return;
-    case cmdReadDump:
-        CheckLength(data, 2 + BlockSize);
-        BlockNumber = GetWord(data, 0);
-        DataBlock = data.substr(2, BlockSize);
-        return;
-    case cmdReadDeviceMetrics:
-        return DecodeDeviceMetrics(data);
-    default:
-        return; // commands without answer data
-    }
-}
-
-void TDriver::DecodeStatus(const TBytes& data) {
-    CheckLength(data, 11);
-    SerialNumber = GetWord(data, 0);
-    SoftVersionWord = GetWord(data, 2);
-    SoftVersion = std::to_string(Byte(data, 2)) + '.' + std::to_string(Byte(data, 3));
-    SoftBuild = GetWord(data, 4);
-    SoftDay = Byte(data, 6);
-    SoftMonth = Byte(data, 7);
-    SoftYear = Byte(data, 8);
-    SoftDateStr.clear();
-    AppendNumber(SoftDateStr, SoftDay, 2);
-    SoftDateStr += '.';
-    AppendNumber(SoftDateStr, SoftMonth, 2);
-    SoftDateStr += '.';
-    AppendNumber(SoftDateStr, SoftYear + 2000, 2);
-    double serial = 0;
-    if (EncodeDate(SoftYear + 2000, SoftMonth, SoftDay, serial))
-        SoftDate = serial;
-    Mode = Byte(data, 9);
-    static const std::string ready = Ansi("готов к работе"), unknown = Ansi("неизвестный режим");
-    ModeDescription = Mode == 0 ? ready : unknown;
-    ParamFlags = Byte(data, 10);
-    // A short answer lacks the later bytes; what it lacks keeps its last value.
-    if (data.size() > 11)
-        ParamFlags2 = Byte(data, 11);
-    if (data.size() > 12)
-        RelayStatus = Byte(data, 12);
-    DecodeFlags();
-}
-
-void TDriver::DecodeFieldStruct(const TBytes& data) {
-    CheckLength(data, 42);
-    const int type = Byte(data, 40);
-    const int size = Byte(data, 41);
-    if (type == 0)
-        CheckLength(data, 42 + 2 * static_cast<std::size_t>(size));
-    FieldName = TrimTrailing(data.substr(0, 40), 0);
-    FieldType = type;
-    FieldSize = size;
-    if (type == 0) {
-        FieldMinValue = static_cast<int>(GetNumber(data.substr(42, size)));
-        FieldMaxValue = static_cast<int>(GetNumber(data.substr(42 + size, size)));
-    }
-    FieldStructKnown = true;
-    FieldStructTable = TableNumber;
-    FieldStructField = FieldNumber;
-}
-
-void TDriver::DecodeDeviceMetrics(const TBytes& data) {
-    CheckLength(data, 6);
-    UMajorType = Byte(data, 0);
-    UMinorType = Byte(data, 1);
-    UMajorProtocolVersion = Byte(data, 2);
-    UMinorProtocolVersion = Byte(data, 3);
-    UModel = Byte(data, 4);
-    UCodePage = Byte(data, 5);
-    TBytes text = data.substr(6, 255);
-    text = text.substr(0, text.find('\0'));
-    UDescription = TrimTrailing(text, 1);
-}
-
-TBytes TDriver::DecodeFieldValue(const TBytes& data) const {
-    if (FieldType != 0) {
-        const std::size_t size = FieldSize > 0 ? static_cast<std::size_t>(FieldSize) : 0;
-        TBytes text = data.substr(0, size);
-        return text.substr(0, text.find('\0'));
-    }
-    const std::size_t size = FieldSize > 0 ? std::min<std::size_t>(FieldSize, 4) : 0;
-    return std::to_string(static_cast<std::int32_t>(GetNumber(data.substr(0, size))));
-}
-
-void TDriver::DecodeFlags() {
-    MBPowerState = ParamFlags & pfMBPowerState;
-    ButtonPowerPressed = ParamFlags & pfButtonPowerPressed;
-    ButtonResetPressed = ParamFlags & pfButtonResetPressed;
-    DoorLockOpened = ParamFlags & pfDoorLockOpened;
-    TurnOnDelay = ParamFlags & pfTurnOnDelay;
-    TurnOffDelay = ParamFlags & pfTurnOffDelay;
-    RelayToggled = ParamFlags & pfRelayToggled;
-    MBPowerSensor = ParamFlags & pfMBPowerSensor;
-    WatchDogEnabled = ParamFlags2 & pf2WatchDogEnabled;
 }

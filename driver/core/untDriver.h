@@ -12,6 +12,10 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
+
+class TAnswerReader;
+struct TBoardCommand;
 
 class TDriver {
 public:
@@ -165,13 +169,26 @@ private:
     int Guarded(const std::function<int()>& steps);
     TBytes ReadAnswer(std::uint8_t sequence);
     TBytes ReadFrame(const TBytes& header); // the payload of a whole, checked frame
-    static void CheckLength(const TBytes& data, std::size_t minimum);
     void CheckAnswer(const TBytes& answer, std::uint8_t code);
     void LogCommand(const TBytes& payload, const TBytes& answer);
-    void Decode(std::uint8_t code, const TBytes& data);
-    void DecodeStatus(const TBytes& data);
-    void DecodeFieldStruct(const TBytes& data);
-    void DecodeDeviceMetrics(const TBytes& data);
+
+    // The answer decoders; the command catalogue names them in its rows.
+    friend const std::vector<TBoardCommand>& BoardCommands();
+    void DecodeStatus(TAnswerReader& answer);
+    void DecodeExchangeParam(TAnswerReader& answer);
+    void DecodeTableValue(TAnswerReader& answer);
+    void DecodeTableStruct(TAnswerReader& answer);
+    void DecodeFieldStruct(TAnswerReader& answer);
+    void DecodeRelays(TAnswerReader& answer);
+    void DecodeWatchDog(TAnswerReader& answer);
+    void DecodeWatchDogReset(TAnswerReader& answer);
+    void DecodeDoorLock(TAnswerReader& answer);
+    void DecodeMBPower(TAnswerReader& answer);
+    void DecodeMode(TAnswerReader& answer);
+    void DecodeDumpSize(TAnswerReader& answer);
+    void DecodeDump(TAnswerReader& answer);
+    void DecodeDeviceMetrics(TAnswerReader& answer);
+
     TBytes DecodeFieldValue(const TBytes& data) const;
     void DecodeFlags();
     int EnsureFieldStructure();

@@ -1,13 +1,16 @@
 // The driver's operations: each takes its inputs from the properties, sends one command
-// through SendCommand and lets the decoder set the outputs.
+// through SendCommand and lets the decoder of the command catalogue set the outputs. Each
+// decoder follows the first operation of its command.
 #include "untDriver.h"
 
 #include "untCodePage.h"
+#include "untCommandCatalogue.h"
 #include "driver/core/untConst.h"
 #include "untError.h"
 #include "untSettingsStore.h"
 #include "driver/core/untUtil.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -37,6 +40,15 @@ void CheckRange(const char* name, long long value, long long minimum, long long 
                       Ansi(" до ").c_str(), maximum);
         throw EDriverError(ecRange, text);
     }
+}
+
+// A number of at least `width` digits, zero-padded as "%.2d" pads; snprintf would cost as
+// much as the rest of a status answer's decoding.
+void AppendNumber(std::string& text, int value, std::size_t width) {
+    const std::string digits = std::to_string(value);
+    if (digits.size() < width)
+        text.append(width - digits.size(), '0');
+    text += digits;
 }
 } // namespace
 
@@ -77,14 +89,84 @@ void TDriver::SetBaudRate(int value) {
 int TDriver::ReadDeviceMetrics() {
     return SendCommand(Payload(cmdReadDeviceMetrics));
 }
+
+void TDriver::DecodeDeviceMetrics(TAnswerReader& answer) {
+    UMajorType = answer.Byte();
+    UMinorType = answer.Byte();
+    UMajorProtocolVersion = answer.Byte();
+    UMinorProtocolVersion = answer.Byte();
+    UModel = answer.Byte();
+    UCodePage = answer.Byte();
+    TBytes text = answer.Rest();
+    text = text.substr(0, text.find('\0'));
+    UDescription = TrimTrailing(text, 1);
+}
+
 int TDriver::ReadStatus() {
     return SendCommand(Payload(cmdReadStatus));
 }
+
+void TDriver::DecodeStatus(TAnswerReader& answer) {
+    SerialNumber = answer.Word();
+    SoftVersionWord = answer.Word();
+    SoftVersion =
+        std::to_string(SoftVersionWord & 0xFF) + '.' + std::to_string(SoftVersionWord >> 8);
+    SoftBuild = answer.Word();
+    SoftDay = answer.Byte();
+    SoftMonth = answer.Byte();
+    SoftYear = answer.Byte();
+    SoftDateStr.clear();
+    AppendNumber(SoftDateStr, SoftDay, 2);
+    SoftDateStr += '.';
+    AppendNumber(SoftDateStr, SoftMonth, 2);
+    SoftDateStr += '.';
+    AppendNumber(SoftDateStr, SoftYear + 2000, 2);
+    double serial = 0;
+    if (EncodeDate(SoftYear + 2000, SoftMonth, SoftDay, serial))
+        SoftDate = serial;
+    Mode = answer.Byte();
+    static const std::string ready = Ansi("готов к работе"), unknown = Ansi("неизвестный режим");
+    ModeDescription = Mode == 0 ? ready : unknown;
+    ParamFlags = answer.Byte();
+    // A short answer lacks the later bytes; what it lacks keeps its last value.
+    if (!answer.AtEnd())
+        ParamFlags2 = answer.Byte();
+    if (!answer.AtEnd())
+        RelayStatus = answer.Byte();
+    DecodeFlags();
+}
+
+void TDriver::DecodeFlags() {
+    MBPowerState = ParamFlags & pfMBPowerState;
+    ButtonPowerPressed = ParamFlags & pfButtonPowerPressed;
+    ButtonResetPressed = ParamFlags & pfButtonResetPressed;
+    DoorLockOpened = ParamFlags & pfDoorLockOpened;
+    TurnOnDelay = ParamFlags & pfTurnOnDelay;
+    TurnOffDelay = ParamFlags & pfTurnOffDelay;
+    RelayToggled = ParamFlags & pfRelayToggled;
+    MBPowerSensor = ParamFlags & pfMBPowerSensor;
+    WatchDogEnabled = ParamFlags2 & pf2WatchDogEnabled;
+}
+
 int TDriver::ReadMode() {
     return SendCommand(Payload(cmdReadMode));
 }
+
+void TDriver::DecodeMode(TAnswerReader& answer) {
+    Mode = answer.Byte();
+    static const std::string normal = Ansi("Основной режим"),
+                             program = Ansi("Режим программирования"),
+                             unknown = Ansi("Неизвестный режим");
+    ModeDescription = Mode == 0 ? normal : Mode == 1 ? program : unknown;
+}
+
 int TDriver::ReadExchangeParam() {
     return SendCommand(Payload(cmdReadExchangeParam));
+}
+
+void TDriver::DecodeExchangeParam(TAnswerReader& answer) {
+    SetBaudRate(CodeToBaudRate(answer.Byte()));
+    SetTimeout(answer.Byte());
 }
 
 int TDriver::SetExchangeParam() {
@@ -96,6 +178,10 @@ int TDriver::SetExchangeParam() {
 int TDriver::RelaySetStatus() {
     TBytes p = Payload(cmdRelaySet);
     return SendCommand(p << Low(RelayStatus));
+}
+
+void TDriver::DecodeRelays(TAnswerReader& answer) {
+    RelayStatus = answer.Byte();
 }
 
 int TDriver::ReadRelayStatus() {
@@ -114,6 +200,10 @@ int TDriver::EnableWatchDog() {
     return SendCommand(p << 1);
 }
 
+void TDriver::DecodeWatchDog(TAnswerReader& answer) {
+    WatchDogEnabled = answer.Byte() == 1;
+}
+
 int TDriver::DisableWatchDog() {
     TBytes p = Payload(cmdWatchDog);
     return SendCommand(p << 0);
@@ -121,6 +211,12 @@ int TDriver::DisableWatchDog() {
 
 int TDriver::ResetWatchDog() {
     return SendCommand(Payload(cmdWatchDogReset));
+}
+
+void TDriver::DecodeWatchDogReset(TAnswerReader& answer) {
+    ParamFlags = answer.Byte();
+    ParamFlags2 = answer.Byte();
+    DecodeFlags();
 }
 
 int TDriver::ToggleButtonStatus() {
@@ -133,6 +229,10 @@ int TDriver::MBPowerStateOn() {
     return SendCommand(p << 0);
 }
 
+void TDriver::DecodeMBPower(TAnswerReader& answer) {
+    MBPowerState = answer.Byte() != 1;
+}
+
 int TDriver::MBPowerStateOff() {
     TBytes p = Payload(cmdMBPower);
     return SendCommand(p << 1);
@@ -141,6 +241,10 @@ int TDriver::MBPowerStateOff() {
 int TDriver::OpenDoorLock() {
     TBytes p = Payload(cmdDoorLock);
     return SendCommand(p << (DoorLockOpened ? 1 : 0));
+}
+
+void TDriver::DecodeDoorLock(TAnswerReader& answer) {
+    DoorLockOpened = answer.Byte() == 1;
 }
 
 int TDriver::ResetDevice() {
@@ -171,9 +275,37 @@ int TDriver::ReadTableStruct() {
     return SendCommand(p << WireNumber(TableNumber));
 }
 
+void TDriver::DecodeTableStruct(TAnswerReader& answer) {
+    TableName = TrimTrailing(answer.Text(40), 0);
+    RowCount = answer.Word();
+    FieldCount = answer.Byte();
+}
+
 int TDriver::ReadFieldStructure() {
     TBytes p = Payload(cmdReadFieldStruct);
     return SendCommand(p << WireNumber(TableNumber) << WireNumber(FieldNumber));
+}
+
+// A number field's limits make the answer's length: all is read before anything is set.
+void TDriver::DecodeFieldStruct(TAnswerReader& answer) {
+    const TBytes name = answer.Text(40);
+    const int type = answer.Byte();
+    const std::size_t size = answer.Byte();
+    std::uint32_t minimum = 0, maximum = 0;
+    if (type == 0) {
+        minimum = answer.Number(size);
+        maximum = answer.Number(size);
+    }
+    FieldName = TrimTrailing(name, 0);
+    FieldType = type;
+    FieldSize = static_cast<int>(size);
+    if (type == 0) {
+        FieldMinValue = static_cast<int>(minimum);
+        FieldMaxValue = static_cast<int>(maximum);
+    }
+    FieldStructKnown = true;
+    FieldStructTable = TableNumber;
+    FieldStructField = FieldNumber;
 }
 
 // The field's type and size come from the structure read last for this table and field.
@@ -198,6 +330,21 @@ int TDriver::ReadTable() {
             return result;
         return SendCommand(FieldAddress(cmdReadTable));
     });
+}
+
+void TDriver::DecodeTableValue(TAnswerReader& answer) {
+    if (!answer.AtEnd())
+        FieldValue = DecodeFieldValue(answer.Rest());
+}
+
+TBytes TDriver::DecodeFieldValue(const TBytes& data) const {
+    if (FieldType != 0) {
+        const std::size_t size = FieldSize > 0 ? static_cast<std::size_t>(FieldSize) : 0;
+        TBytes text = data.substr(0, size);
+        return text.substr(0, text.find('\0'));
+    }
+    const std::size_t size = FieldSize > 0 ? std::min<std::size_t>(FieldSize, 4) : 0;
+    return std::to_string(static_cast<std::int32_t>(GetNumber(data.substr(0, size))));
 }
 
 int TDriver::WriteTable() {
@@ -282,11 +429,20 @@ int TDriver::ReadDumpSize() {
     return SendCommand(p << Low(MemoryType));
 }
 
+void TDriver::DecodeDumpSize(TAnswerReader& answer) {
+    BlockCount = answer.Word();
+}
+
 int TDriver::ReadDump() {
     TBytes p = Payload(cmdReadDump);
     p << Low(MemoryType);
     PutWord(p, BlockNumber);
     return SendCommand(p);
+}
+
+void TDriver::DecodeDump(TAnswerReader& answer) {
+    BlockNumber = answer.Word();
+    DataBlock = answer.Text(BlockSize);
 }
 
 int TDriver::ReadMemoryTypeDescription() {

@@ -1,6 +1,7 @@
 // The driver core against the virtual board, through a real pty: what a caller of the
 // register-style interface sees after each operation.
 #include "untCodePage.h"
+#include "untCommandCatalogue.h"
 #include "untDriver.h"
 #include "untError.h"
 #include "untTestBoard.h"
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -554,4 +556,40 @@ TEST(HexReader, ReadsTheDriversHexText) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(StrToHex(HexToBytes(c.first)), StrToHex(c.second)) << c.first;
+}
+
+// One row per code, each named and found by its code; a minimum without a decoder would never
+// be checked.
+TEST(CommandCatalogue, RowsAreUniqueNamedAndFound) {
+    std::set<int> codes;
+    for (const TBoardCommand& command : BoardCommands()) {
+        SCOPED_TRACE(static_cast<int>(command.Code));
+        EXPECT_TRUE(codes.insert(command.Code).second);
+        EXPECT_FALSE(command.Name.empty());
+        EXPECT_EQ(FindBoardCommand(command.Code), &command);
+        EXPECT_TRUE(command.Decode || command.MinAnswer == 0);
+    }
+    EXPECT_EQ(FindBoardCommand(0x10), nullptr);
+    EXPECT_EQ(CommandName(0x10), U("Неизвестная команда"));
+    EXPECT_EQ(CommandName(cmdReadDump), U("Запрос блока данных"));
+}
+
+// A read past the end is the wrong-length result and takes nothing; a wide number counts its
+// first four bytes and skips them all.
+TEST(AnswerReader, ReadsInOrderAndRaisesTheWrongLength) {
+    const TBytes data("\x01\x02\x03\x04\x05\x06\x07\x08\xFF", 9);
+    TAnswerReader reader(data);
+    EXPECT_EQ(reader.Byte(), 0x01);
+    EXPECT_EQ(reader.Word(), 0x0302);
+    EXPECT_EQ(reader.Number(5), 0x07060504u);
+    try {
+        reader.Text(3);
+        ADD_FAILURE() << "no wrong length";
+    } catch (const EDriverError& e) {
+        EXPECT_EQ(e.Code, -5);
+        EXPECT_EQ(e.what(), U("Неверная длина кадра"));
+    }
+    EXPECT_EQ(reader.Rest(), "\xFF");
+    EXPECT_TRUE(reader.AtEnd());
+    EXPECT_EQ(reader.Rest(), "");
 }

@@ -1,6 +1,7 @@
 #include "untFaultMatrix.h"
 
 #include "untCodePage.h"
+#include "untCommandCatalogue.h"
 #include "driver/core/untUtil.h"
 
 #include <chrono>
@@ -113,12 +114,11 @@ std::string Relays(const TDriver& d) {
 
 // Operations whose output register is also their input keep it as the request sent it.
 const std::vector<TOperation> OperationTable = {
-    {"ReadStatus", cmdReadStatus, "Запрос состояния устройства", 11, NoInputs,
-     [](TDriver& d) { return d.ReadStatus(); }, SpoilStatus, Status},
-    {"ReadDeviceMetrics", cmdReadDeviceMetrics, "Получить тип устройства", 6, NoInputs,
+    {"ReadStatus", cmdReadStatus, NoInputs, [](TDriver& d) { return d.ReadStatus(); }, SpoilStatus,
+     Status},
+    {"ReadDeviceMetrics", cmdReadDeviceMetrics, NoInputs,
      [](TDriver& d) { return d.ReadDeviceMetrics(); }, SpoilDeviceMetrics, DeviceMetrics},
-    {"ReadMode", cmdReadMode, "Получить режим работы", 1, NoInputs,
-     [](TDriver& d) { return d.ReadMode(); },
+    {"ReadMode", cmdReadMode, NoInputs, [](TDriver& d) { return d.ReadMode(); },
      [](TDriver& d) {
          d.Mode = 7;
          d.ModeDescription = "x";
@@ -126,7 +126,7 @@ const std::vector<TOperation> OperationTable = {
      [](const TDriver& d) {
          return Field("Mode", d.Mode) + Field("ModeDescription", d.ModeDescription);
      }},
-    {"ReadExchangeParam", cmdReadExchangeParam, "Чтение параметров обмена", 2, NoInputs,
+    {"ReadExchangeParam", cmdReadExchangeParam, NoInputs,
      [](TDriver& d) { return d.ReadExchangeParam(); },
      [](TDriver& d) {
          d.SetBaudRate(4800);
@@ -135,56 +135,51 @@ const std::vector<TOperation> OperationTable = {
      [](const TDriver& d) {
          return Field("BaudRate", d.GetBaudRate()) + Field("Timeout", d.GetTimeout());
      }},
-    {"RelaySetStatus", cmdRelaySet, "Установить состояния реле", 1,
-     [](TDriver& d) { d.RelayStatus = 0x5A; }, [](TDriver& d) { return d.RelaySetStatus(); },
-     NoInputs, Relays},
-    {"ToggleRelayStatus", cmdRelayPulse, "Импульс состояния реле", 1,
+    {"RelaySetStatus", cmdRelaySet, [](TDriver& d) { d.RelayStatus = 0x5A; },
+     [](TDriver& d) { return d.RelaySetStatus(); }, NoInputs, Relays},
+    {"ToggleRelayStatus", cmdRelayPulse,
      [](TDriver& d) {
          d.RelayStatus = 0x03;
          d.ToggleTime = 50;
      },
      [](TDriver& d) { return d.ToggleRelayStatus(); }, NoInputs, Relays},
-    {"ReadRelayStatus", cmdRelayRead, "Получить состояния реле", 1, NoInputs,
-     [](TDriver& d) { return d.ReadRelayStatus(); }, [](TDriver& d) { d.RelayStatus = 0xA5; },
-     Relays},
-    {"DisableWatchDog", cmdWatchDog, "Управление сторожевым таймером", 1, NoInputs,
-     [](TDriver& d) { return d.DisableWatchDog(); }, [](TDriver& d) { d.WatchDogEnabled = true; },
+    {"ReadRelayStatus", cmdRelayRead, NoInputs, [](TDriver& d) { return d.ReadRelayStatus(); },
+     [](TDriver& d) { d.RelayStatus = 0xA5; }, Relays},
+    {"DisableWatchDog", cmdWatchDog, NoInputs, [](TDriver& d) { return d.DisableWatchDog(); },
+     [](TDriver& d) { d.WatchDogEnabled = true; },
      [](const TDriver& d) { return Field("WatchDogEnabled", d.WatchDogEnabled); }},
-    {"ResetWatchDog", cmdWatchDogReset, "Сброс сторожевого таймера", 2, NoInputs,
-     [](TDriver& d) { return d.ResetWatchDog(); }, SpoilFlags, Flags},
-    {"OpenDoorLock", cmdDoorLock, "Открыть замок двери", 1,
-     [](TDriver& d) { d.SetDoorLockOpened(false); }, [](TDriver& d) { return d.OpenDoorLock(); },
-     NoInputs, [](const TDriver& d) { return Field("DoorLockOpened", d.GetDoorLockOpened()); }},
-    {"MBPowerStateOn", cmdMBPower, "Управление питанием материнской платы", 1, NoInputs,
-     [](TDriver& d) { return d.MBPowerStateOn(); }, [](TDriver& d) { d.MBPowerState = false; },
+    {"ResetWatchDog", cmdWatchDogReset, NoInputs, [](TDriver& d) { return d.ResetWatchDog(); },
+     SpoilFlags, Flags},
+    {"OpenDoorLock", cmdDoorLock, [](TDriver& d) { d.SetDoorLockOpened(false); },
+     [](TDriver& d) { return d.OpenDoorLock(); }, NoInputs,
+     [](const TDriver& d) { return Field("DoorLockOpened", d.GetDoorLockOpened()); }},
+    {"MBPowerStateOn", cmdMBPower, NoInputs, [](TDriver& d) { return d.MBPowerStateOn(); },
+     [](TDriver& d) { d.MBPowerState = false; },
      [](const TDriver& d) { return Field("MBPowerState", d.MBPowerState); }},
-    {"ReadTableStruct", cmdReadTableStruct, "Запрос структуры таблицы", 43,
-     [](TDriver& d) { d.TableNumber = 1; }, [](TDriver& d) { return d.ReadTableStruct(); },
-     SpoilTableStruct, TableStruct},
-    {"ReadFieldStructure", cmdReadFieldStruct, "Запрос структуры поля", 46,
+    {"ReadTableStruct", cmdReadTableStruct, [](TDriver& d) { d.TableNumber = 1; },
+     [](TDriver& d) { return d.ReadTableStruct(); }, SpoilTableStruct, TableStruct},
+    // The field is a number of two bytes: its limits take four.
+    {"ReadFieldStructure", cmdReadFieldStruct,
      [](TDriver& d) {
          d.TableNumber = 1;
          d.FieldNumber = 1;
      },
-     [](TDriver& d) { return d.ReadFieldStructure(); }, SpoilFieldStruct, FieldStruct},
-    // An answer without data leaves the value as it was: no length is required.
-    {"ReadTable", cmdReadTable, "Чтение поля таблицы", 0,
-     [](TDriver& d) { AddressField(d, 1, 1, 1); }, [](TDriver& d) { return d.ReadTable(); },
-     [](TDriver& d) { d.FieldValue = "x"; },
+     [](TDriver& d) { return d.ReadFieldStructure(); }, SpoilFieldStruct, FieldStruct, 4},
+    {"ReadTable", cmdReadTable, [](TDriver& d) { AddressField(d, 1, 1, 1); },
+     [](TDriver& d) { return d.ReadTable(); }, [](TDriver& d) { d.FieldValue = "x"; },
      [](const TDriver& d) { return Field("FieldValue", d.FieldValue); }},
     // The door lock time, written with the value it has: the board stays as it was.
-    {"WriteTable", cmdWriteTable, "Запись поля таблицы", 0,
+    {"WriteTable", cmdWriteTable,
      [](TDriver& d) {
          AddressField(d, 1, 1, 4);
          d.FieldValue = "5";
      },
      [](TDriver& d) { return d.WriteTable(); }, NoInputs,
      [](const TDriver&) { return std::string(); }},
-    {"ReadDumpSize", cmdReadDumpSize, "Запрос размера дампа", 2,
-     [](TDriver& d) { d.MemoryType = memEeprom; }, [](TDriver& d) { return d.ReadDumpSize(); },
-     [](TDriver& d) { d.BlockCount = 7; },
+    {"ReadDumpSize", cmdReadDumpSize, [](TDriver& d) { d.MemoryType = memEeprom; },
+     [](TDriver& d) { return d.ReadDumpSize(); }, [](TDriver& d) { d.BlockCount = 7; },
      [](const TDriver& d) { return Field("BlockCount", d.BlockCount); }},
-    {"ReadDump", cmdReadDump, "Запрос блока данных", 66,
+    {"ReadDump", cmdReadDump,
      [](TDriver& d) {
          d.MemoryType = memEeprom;
          d.BlockNumber = 1;
@@ -193,9 +188,8 @@ const std::vector<TOperation> OperationTable = {
      [](const TDriver& d) {
          return Field("BlockNumber", d.BlockNumber) + Field("DataBlock", d.GetDataBlockHex());
      }},
-    {"ExecuteCommand", cmdReadTableStruct, "Запрос структуры таблицы", 43,
-     [](TDriver& d) { d.CommandHex = "2D 02"; }, [](TDriver& d) { return d.ExecuteCommand(); },
-     SpoilTableStruct, TableStruct},
+    {"ExecuteCommand", cmdReadTableStruct, [](TDriver& d) { d.CommandHex = "2D 02"; },
+     [](TDriver& d) { return d.ExecuteCommand(); }, SpoilTableStruct, TableStruct},
 };
 
 // The gap faults get a long command time-out so that only the byte time-out can end a read:
@@ -245,6 +239,10 @@ const std::vector<TOperation>& Operations() {
     return OperationTable;
 }
 
+std::size_t MinData(const TOperation& operation) {
+    return FindBoardCommand(operation.Code)->MinAnswer + operation.ExtraData;
+}
+
 const std::vector<TFault>& Faults() {
     return FaultTable;
 }
@@ -260,7 +258,7 @@ void Configure(TDriver& driver) {
 std::string ControlLine(const TFault& fault, const TOperation& operation, std::size_t dataSize) {
     std::string line = fault.Control;
     if (fault.LosesData) {
-        const std::size_t min = operation.MinData;
+        const std::size_t min = MinData(operation);
         line += " " + std::to_string(min > 0 && dataSize >= min ? dataSize - min + 1 : 255);
     }
     if (line.rfind("fault ", 0) == 0) {
@@ -309,7 +307,7 @@ std::string CommandBlock(const TOperation& operation, const TBytes& request, con
     char head[16];
     std::snprintf(head, sizeof head, "%.2X ", operation.Code);
     std::string block = std::string(60, '-') + "\r\n" + Ansi("Команда ") + head +
-                        Ansi(operation.Title) + "\r\n" + DataLines("-> ", request);
+                        CommandName(operation.Code) + "\r\n" + DataLines("-> ", request);
     if (!answer.empty())
         block += DataLines("<- ", answer);
     if (code != 0) {

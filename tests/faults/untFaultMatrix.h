@@ -1,5 +1,6 @@
 // The fault matrix: every fault the virtual board can put on the line, against a set of the
-// driver's operations that covers each answer decoder and each kind of operation. One source
+// driver's operations that covers each answer decoder of the command catalogue and each kind
+// of operation. One source
 // for the native test and the Windows programs run under Wine; only the way to the board
 // differs (untMatrixBoardPosix.cpp, untMatrixBoardWin.cpp).
 #pragma once
@@ -35,14 +36,16 @@ extern const int GoneCode;
 
 struct TOperation {
     const char* Name;
-    std::uint8_t Code;
-    const char* Title;                     // the command's name in the log (UTF-8)
-    std::size_t MinData;                   // answer data its decoder needs; fewer are -5
+    std::uint8_t Code;                     // a command of the catalogue
     std::function<void(TDriver&)> Prepare; // inputs, and the structure a value step needs
     std::function<int(TDriver&)> Run;
     std::function<void(TDriver&)> Spoil; // outputs set to values no answer gives
     std::function<std::string(const TDriver&)> Outputs;
+    std::size_t ExtraData = 0; // what the answer to these inputs needs beyond the catalogue's
 };
+
+// The answer data the operation's decoder needs; fewer are -5.
+std::size_t MinData(const TOperation& operation);
 
 // What the test does after a case, before the operation must succeed again.
 enum class TAfter {
