@@ -194,9 +194,10 @@ TEST_F(SkavinPages, RelayTicksMakeTheRelayByteAndFollowTheBoard) {
         EXPECT_TRUE(Program.Enabled(ticks[bit])) << "bit " << bit;
     }
 
-    // A pulse shows the board's relays while it lasts.
+    // A pulse shows the board's relays while it lasts; long enough to outlast a loaded
+    // machine's checks, short enough for the wait below.
     Program.SetTextOf(IDC_RELAY_STATUS, L"1");
-    Program.SetTextOf(IDC_RELAY_TIME, L"2000");
+    Program.SetTextOf(IDC_RELAY_TIME, L"8000");
     ClickOk(IDC_RELAY_TOGGLE);
     EXPECT_TRUE(IsFrame(Program.TextOf(IDC_MAIN_OUTPUT), "11 ")) << "the status read last";
     EXPECT_EQ(L"1", Program.TextOf(IDC_RELAY_STATUS));
