@@ -14,12 +14,15 @@
 // a getter `&D::GetX` (read-only), or a pair `By(&D::GetX, &D::SetX)`. Values convert as the
 // type says (Long from and to integers, keeping the low 16 bits of a word field).
 //
-// Adding a member is adding a row at the end, with the next identifier: the interface is a
-// published contract, so existing rows keep their places (and tests/windows/data keeps the
-// type library as published, for the comparison that proves it).
+// Adding a member is adding one row at the end, with the next identifier: the interface is a
+// published contract, so existing rows keep their places. A driver member needs nothing else;
+// an own member needs its method written in oleMain.cpp (the build fails until it is). The
+// published type library in tests/windows/data gets the same member with the new version, or
+// win64.typelib.reference reports the difference.
 //
 // Define MEMBER (and OWN_MEMBER, which otherwise becomes MEMBER with the accessor `Own`) before
-// including this file; it undefines both.
+// including this file; it undefines both. A parameter called Name also replaces `.Name` in the
+// macro's body.
 #ifndef OWN_MEMBER
 #define OWN_MEMBER(Name, DispId, Access, Type, Russian)                                            \
     MEMBER(Name, DispId, Access, Type, Russian, Own)
