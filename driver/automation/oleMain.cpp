@@ -18,13 +18,6 @@
 #include <string>
 
 namespace {
-const TMember& MemberOf(const char* name, TMemberKind kind) {
-    const TMember* member = FindMember(name, kind);
-    if (!member)
-        throw std::logic_error(std::string("no member ") + name);
-    return *member;
-}
-
 BSTR ToBstr(const std::string& ansi) {
     const std::wstring wide = Cp1251ToWide(ansi);
     return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
@@ -219,7 +212,7 @@ template <typename Body> HRESULT Guard(TTrelmo& object, void (TTrelmo::*handler)
 #define GUARDED(...) Guard(*this, &TTrelmo::SafeCallException, [&] { __VA_ARGS__; })
 
 // Dialog members: the dialog's own failure becomes the result, then the method line.
-HRESULT TTrelmo::DialogMethod(const char* name, LONG* Value, void (TTrelmo::*open)()) {
+HRESULT TTrelmo::DialogMethod(const TMember& member, LONG* Value, void (TTrelmo::*open)()) {
     return GUARDED({
         int code = 0;
         try {
@@ -230,7 +223,7 @@ HRESULT TTrelmo::DialogMethod(const char* name, LONG* Value, void (TTrelmo::*ope
         }
         if (Value)
             *Value = code;
-        Driver().GetLog().WriteMethod(name);
+        Driver().GetLog().WriteMethod(member.Name);
         Driver().GetLog().WriteMethodResult(static_cast<long>(code));
     });
 }
@@ -251,16 +244,17 @@ void TTrelmo::OpenTablesDialog() {
 }
 
 STDMETHODIMP TTrelmo::ShowSearchDlg(LONG* Value) {
-    return DialogMethod("ShowSearchDlg", Value, &TTrelmo::OpenSearchDialog);
+    return DialogMethod(MemberAt<TMemberIndex::ShowSearchDlg>(), Value, &TTrelmo::OpenSearchDialog);
 }
 STDMETHODIMP TTrelmo::UpdateSoftware(LONG* Value) {
-    return DialogMethod("UpdateSoftware", Value, &TTrelmo::OpenFirmwareDialog);
+    return DialogMethod(MemberAt<TMemberIndex::UpdateSoftware>(), Value,
+                        &TTrelmo::OpenFirmwareDialog);
 }
 STDMETHODIMP TTrelmo::ShowLogDlg(LONG* Value) {
-    return DialogMethod("ShowLogDlg", Value, &TTrelmo::OpenLogDialog);
+    return DialogMethod(MemberAt<TMemberIndex::ShowLogDlg>(), Value, &TTrelmo::OpenLogDialog);
 }
 STDMETHODIMP TTrelmo::ShowTablesDlg(LONG* Value) {
-    return DialogMethod("ShowTablesDlg", Value, &TTrelmo::OpenTablesDialog);
+    return DialogMethod(MemberAt<TMemberIndex::ShowTablesDlg>(), Value, &TTrelmo::OpenTablesDialog);
 }
 
 // No result and no log line: the box says nothing about the board.
@@ -304,66 +298,60 @@ STDMETHODIMP TTrelmo::get_Version(BSTR* Value) {
     return GUARDED(*Value = ToBstr(LibraryVersion()));
 }
 
-// The members the driver core answers, all alike through the shared member table.
-HRESULT TTrelmo::CallMethod(const char* name, LONG* Value) {
+// The members the driver core answers, all alike: each goes to its own row of the member table.
+HRESULT TTrelmo::CallMethod(const TMember& member, LONG* Value) {
     return GUARDED({
         static_assert(sizeof(LONG) == sizeof(std::int32_t), "LONG is 32-bit");
-        const int code = InvokeMethod(MemberOf(name, TMemberKind::Method), Driver());
+        const int code = InvokeMethod(member, Driver());
         if (Value)
             *Value = code;
     });
 }
 
-TMemberValue TTrelmo::Read(const char* name) {
-    return MemberOf(name, TMemberKind::Property).Get(Driver());
+HRESULT TTrelmo::GetProperty(const TMember& member, LONG* Value) {
+    return GUARDED(*Value = std::get<std::int32_t>(member.Get(Driver())));
 }
-
-void TTrelmo::Write(const char* name, const TMemberValue& value) {
-    MemberOf(name, TMemberKind::Property).Set(Driver(), value);
+HRESULT TTrelmo::GetProperty(const TMember& member, VARIANT_BOOL* Value) {
+    return GUARDED(*Value = std::get<bool>(member.Get(Driver())) ? VARIANT_TRUE : VARIANT_FALSE);
 }
-
-HRESULT TTrelmo::GetProperty(const char* name, LONG* Value) {
-    return GUARDED(*Value = std::get<std::int32_t>(Read(name)));
+HRESULT TTrelmo::GetProperty(const TMember& member, BSTR* Value) {
+    return GUARDED(*Value = ToBstr(std::get<std::string>(member.Get(Driver()))));
 }
-HRESULT TTrelmo::GetProperty(const char* name, VARIANT_BOOL* Value) {
-    return GUARDED(*Value = std::get<bool>(Read(name)) ? VARIANT_TRUE : VARIANT_FALSE);
+HRESULT TTrelmo::GetProperty(const TMember& member, DATE* Value) {
+    return GUARDED(*Value = std::get<double>(member.Get(Driver())));
 }
-HRESULT TTrelmo::GetProperty(const char* name, BSTR* Value) {
-    return GUARDED(*Value = ToBstr(std::get<std::string>(Read(name))));
-}
-HRESULT TTrelmo::GetProperty(const char* name, DATE* Value) {
-    return GUARDED(*Value = std::get<double>(Read(name)));
-}
-HRESULT TTrelmo::GetProperty(const char* name, VARIANT* Value) {
+HRESULT TTrelmo::GetProperty(const TMember& member, VARIANT* Value) {
     return GUARDED({
         VariantInit(Value);
-        ToByteArray(std::get<TByteBlock>(Read(name)).Data, Value);
+        ToByteArray(std::get<TByteBlock>(member.Get(Driver())).Data, Value);
     });
 }
-HRESULT TTrelmo::PutProperty(const char* name, LONG Value) {
-    return GUARDED(Write(name, std::int32_t{Value}));
+HRESULT TTrelmo::PutProperty(const TMember& member, LONG Value) {
+    return GUARDED(member.Set(Driver(), std::int32_t{Value}));
 }
-HRESULT TTrelmo::PutProperty(const char* name, VARIANT_BOOL Value) {
-    return GUARDED(Write(name, Value != 0));
+HRESULT TTrelmo::PutProperty(const TMember& member, VARIANT_BOOL Value) {
+    return GUARDED(member.Set(Driver(), Value != 0));
 }
-HRESULT TTrelmo::PutProperty(const char* name, BSTR Value) {
-    return GUARDED(Write(name, FromBstr(Value)));
+HRESULT TTrelmo::PutProperty(const TMember& member, BSTR Value) {
+    return GUARDED(member.Set(Driver(), FromBstr(Value)));
 }
-HRESULT TTrelmo::PutProperty(const char* name, VARIANT Value) {
-    return GUARDED(Write(name, TByteBlock{FromArray(Value)}));
+HRESULT TTrelmo::PutProperty(const TMember& member, VARIANT Value) {
+    return GUARDED(member.Set(Driver(), TByteBlock{FromArray(Value)}));
 }
 
-#define TRELMO_DEFINE_METHOD(Name)                                                                 \
+#define TRELMO_DEFINE_Method(Name, Type)                                                           \
     STDMETHODIMP TTrelmo::Name(LONG* Value) {                                                      \
-        return CallMethod(#Name, Value);                                                           \
+        return CallMethod(MemberAt<TMemberIndex::Name>(), Value);                                  \
     }
-#define TRELMO_DEFINE_GETTER(Type, Name)                                                           \
-    STDMETHODIMP TTrelmo::get_##Name(Type* Value) {                                                \
-        return GetProperty(#Name, Value);                                                          \
+#define TRELMO_DEFINE_ReadOnly(Name, Type)                                                         \
+    STDMETHODIMP TTrelmo::get_##Name(TComValue<TMemberType::Type>* Value) {                        \
+        return GetProperty(MemberAt<TMemberIndex::Name>(), Value);                                 \
     }
-#define TRELMO_DEFINE_PROPERTY(Type, Name)                                                         \
-    TRELMO_DEFINE_GETTER(Type, Name)                                                               \
-    STDMETHODIMP TTrelmo::put_##Name(Type Value) {                                                 \
-        return PutProperty(#Name, Value);                                                          \
+#define TRELMO_DEFINE_ReadWrite(Name, Type)                                                        \
+    TRELMO_DEFINE_ReadOnly(Name, Type)                                                             \
+        STDMETHODIMP TTrelmo::put_##Name(TComValue<TMemberType::Type> Value) {                     \
+        return PutProperty(MemberAt<TMemberIndex::Name>(), Value);                                 \
     }
-TRELMO_DRIVER_MEMBERS(TRELMO_DEFINE_METHOD, TRELMO_DEFINE_GETTER, TRELMO_DEFINE_PROPERTY)
+#define MEMBER(Name, DispId, Access, Type, ...) TRELMO_DEFINE_##Access(Name, Type)
+#define OWN_MEMBER(...)
+#include "untMemberList.h"

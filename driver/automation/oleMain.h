@@ -15,122 +15,14 @@
 
 class TOleControl;
 
-// The ITrelmo members the driver core answers, in the interface's order: METHOD(Name) for a
-// method, GETTER(Type, Name) for a read-only property, PROPERTY(Type, Name) for a writable one.
-// The dialog members, ParentWnd and Version belong to the object itself.
-#define TRELMO_DRIVER_MEMBERS(METHOD, GETTER, PROPERTY)                                            \
-    METHOD(ClosePort)                                                                              \
-    METHOD(Connect)                                                                                \
-    METHOD(DecodeParamFlags)                                                                       \
-    METHOD(DisableWatchDog)                                                                        \
-    METHOD(Disconnect)                                                                             \
-    METHOD(EnableWatchDog)                                                                         \
-    METHOD(EnterProgramMode)                                                                       \
-    METHOD(ExecuteCommand)                                                                         \
-    METHOD(ExitProgramMode)                                                                        \
-    METHOD(InitTables)                                                                             \
-    METHOD(LoadRegParams)                                                                          \
-    METHOD(MBPowerStateOff)                                                                        \
-    METHOD(MBPowerStateOn)                                                                         \
-    METHOD(OpenDoorLock)                                                                           \
-    METHOD(OpenPort)                                                                               \
-    METHOD(ReadDeviceMetrics)                                                                      \
-    METHOD(ReadDump)                                                                               \
-    METHOD(ReadDumpSize)                                                                           \
-    METHOD(ReadExchangeParam)                                                                      \
-    METHOD(ReadFieldStructure)                                                                     \
-    METHOD(ReadMemoryTypeDescription)                                                              \
-    METHOD(ReadMode)                                                                               \
-    METHOD(ReadRelayStatus)                                                                        \
-    METHOD(ReadStatus)                                                                             \
-    METHOD(ReadTable)                                                                              \
-    METHOD(ReadTableStruct)                                                                        \
-    METHOD(RelaySetStatus)                                                                         \
-    METHOD(ResetDevice)                                                                            \
-    METHOD(ResetWatchDog)                                                                          \
-    METHOD(SaveRegParams)                                                                          \
-    METHOD(SetDefaults)                                                                            \
-    METHOD(SetExchangeParam)                                                                       \
-    METHOD(TestDevice)                                                                             \
-    METHOD(ToggleButtonStatus)                                                                     \
-    METHOD(ToggleRelayStatus)                                                                      \
-    METHOD(WriteProgramBlock)                                                                      \
-    METHOD(WriteTable)                                                                             \
-    PROPERTY(LONG, BaudRate)                                                                       \
-    GETTER(LONG, BlockCount)                                                                       \
-    PROPERTY(LONG, BlockNumber)                                                                    \
-    GETTER(VARIANT_BOOL, ButtonPowerPressed)                                                       \
-    GETTER(VARIANT_BOOL, ButtonResetPressed)                                                       \
-    PROPERTY(LONG, ButtonStatus)                                                                   \
-    PROPERTY(BSTR, ComLogFile)                                                                     \
-    PROPERTY(BSTR, CommandHex)                                                                     \
-    PROPERTY(BSTR, DataBlock)                                                                      \
-    PROPERTY(BSTR, DataBlockHex)                                                                   \
-    PROPERTY(VARIANT, DataBlockSafeArray)                                                          \
-    PROPERTY(LONG, DeviceBaudRate)                                                                 \
-    PROPERTY(LONG, DeviceTimeout)                                                                  \
-    PROPERTY(VARIANT_BOOL, DoorLockOpened)                                                         \
-    GETTER(LONG, ExecutionTime)                                                                    \
-    GETTER(LONG, FieldCount)                                                                       \
-    PROPERTY(LONG, FieldMaxValue)                                                                  \
-    PROPERTY(LONG, FieldMinValue)                                                                  \
-    GETTER(BSTR, FieldName)                                                                        \
-    PROPERTY(LONG, FieldNumber)                                                                    \
-    PROPERTY(LONG, FieldSize)                                                                      \
-    PROPERTY(LONG, FieldType)                                                                      \
-    PROPERTY(BSTR, FieldValue)                                                                     \
-    GETTER(BSTR, Input)                                                                            \
-    PROPERTY(VARIANT_BOOL, LogCommands)                                                            \
-    PROPERTY(VARIANT_BOOL, LogMethods)                                                             \
-    PROPERTY(VARIANT_BOOL, LogOn)                                                                  \
-    GETTER(VARIANT_BOOL, MBPowerSensor)                                                            \
-    GETTER(VARIANT_BOOL, MBPowerState)                                                             \
-    PROPERTY(LONG, MemoryType)                                                                     \
-    GETTER(BSTR, MemoryTypeDescription)                                                            \
-    GETTER(LONG, Mode)                                                                             \
-    GETTER(BSTR, ModeDescription)                                                                  \
-    GETTER(BSTR, Output)                                                                           \
-    PROPERTY(LONG, ParamFlags)                                                                     \
-    PROPERTY(LONG, ParamFlags2)                                                                    \
-    PROPERTY(LONG, PortNumber)                                                                     \
-    PROPERTY(LONG, RelayStatus)                                                                    \
-    GETTER(VARIANT_BOOL, RelayToggled)                                                             \
-    GETTER(VARIANT_BOOL, ReservFlag1)                                                              \
-    GETTER(VARIANT_BOOL, ReservFlag2)                                                              \
-    GETTER(VARIANT_BOOL, ReservFlag3)                                                              \
-    GETTER(VARIANT_BOOL, ReservFlag4)                                                              \
-    GETTER(LONG, ResultCode)                                                                       \
-    GETTER(BSTR, ResultDescription)                                                                \
-    GETTER(LONG, RowCount)                                                                         \
-    PROPERTY(LONG, RowNumber)                                                                      \
-    GETTER(LONG, SerialNumber)                                                                     \
-    GETTER(LONG, SoftBuild)                                                                        \
-    GETTER(DATE, SoftDate)                                                                         \
-    GETTER(BSTR, SoftDateStr)                                                                      \
-    GETTER(LONG, SoftDay)                                                                          \
-    GETTER(LONG, SoftMonth)                                                                        \
-    GETTER(BSTR, SoftVersion)                                                                      \
-    GETTER(LONG, SoftYear)                                                                         \
-    GETTER(BSTR, TableName)                                                                        \
-    PROPERTY(LONG, TableNumber)                                                                    \
-    PROPERTY(LONG, TestNumber)                                                                     \
-    PROPERTY(LONG, Timeout)                                                                        \
-    PROPERTY(LONG, ToggleTime)                                                                     \
-    GETTER(VARIANT_BOOL, TurnOffDelay)                                                             \
-    GETTER(VARIANT_BOOL, TurnOnDelay)                                                              \
-    GETTER(LONG, UCodePage)                                                                        \
-    GETTER(BSTR, UDescription)                                                                     \
-    GETTER(LONG, UMajorProtocolVersion)                                                            \
-    GETTER(LONG, UMajorType)                                                                       \
-    GETTER(LONG, UMinorProtocolVersion)                                                            \
-    GETTER(LONG, UMinorType)                                                                       \
-    GETTER(LONG, UModel)                                                                           \
-    GETTER(VARIANT_BOOL, WatchDogEnabled)                                                          \
-    PROPERTY(LONG, CommandTimeout)                                                                 \
-    GETTER(LONG, DefaultTimeout)                                                                   \
-    GETTER(LONG, DefaultCommandTimeout)                                                            \
-    GETTER(LONG, DefaultBaudRate)                                                                  \
-    GETTER(LONG, DefaultPortNumber)
+// The automation type of each member type, as the interface passes it.
+template <TMemberType> struct TComType;
+template <> struct TComType<TMemberType::Long> { using Type = LONG; };
+template <> struct TComType<TMemberType::Boolean> { using Type = VARIANT_BOOL; };
+template <> struct TComType<TMemberType::String> { using Type = BSTR; };
+template <> struct TComType<TMemberType::Variant> { using Type = VARIANT; };
+template <> struct TComType<TMemberType::Date> { using Type = DATE; };
+template <TMemberType Type> using TComValue = typename TComType<Type>::Type;
 
 class TTrelmo : public ITrelmo, public IProvideClassInfo2 {
 public:
@@ -160,24 +52,21 @@ public:
     STDMETHODIMP GetClassInfo(ITypeInfo** info) override;
     STDMETHODIMP GetGUID(DWORD kind, GUID* guid) override;
 
-    // ITrelmo
-    STDMETHODIMP AboutBox() override;
-    STDMETHODIMP ShowProperties(LONG* Value) override;
-    STDMETHODIMP ShowSearchDlg(LONG* Value) override;
-    STDMETHODIMP ShowTablesDlg(LONG* Value) override;
-    STDMETHODIMP UpdateSoftware(LONG* Value) override;
-    STDMETHODIMP ShowLogDlg(LONG* Value) override;
-    STDMETHODIMP get_ParentWnd(LONG* Value) override;
-    STDMETHODIMP put_ParentWnd(LONG Value) override;
-    STDMETHODIMP get_Version(BSTR* Value) override;
-#define TRELMO_DECLARE_METHOD(Name) STDMETHODIMP Name(LONG* Value) override;
-#define TRELMO_DECLARE_GETTER(Type, Name) STDMETHODIMP get_##Name(Type* Value) override;
-#define TRELMO_DECLARE_PROPERTY(Type, Name)                                                        \
-    TRELMO_DECLARE_GETTER(Type, Name) STDMETHODIMP put_##Name(Type Value) override;
-    TRELMO_DRIVER_MEMBERS(TRELMO_DECLARE_METHOD, TRELMO_DECLARE_GETTER, TRELMO_DECLARE_PROPERTY)
-#undef TRELMO_DECLARE_METHOD
-#undef TRELMO_DECLARE_GETTER
-#undef TRELMO_DECLARE_PROPERTY
+    // ITrelmo: every member of untMemberList.h. The driver core's are all alike, each bound to
+    // its row of the member table; the object's own are written out in oleMain.cpp.
+#define TRELMO_DECLARE_Procedure(Name, Type) STDMETHODIMP Name() override;
+#define TRELMO_DECLARE_Method(Name, Type) STDMETHODIMP Name(LONG* Value) override;
+#define TRELMO_DECLARE_ReadOnly(Name, Type)                                                        \
+    STDMETHODIMP get_##Name(TComValue<TMemberType::Type>* Value) override;
+#define TRELMO_DECLARE_ReadWrite(Name, Type)                                                       \
+    TRELMO_DECLARE_ReadOnly(Name, Type)                                                            \
+        STDMETHODIMP put_##Name(TComValue<TMemberType::Type> Value) override;
+#define MEMBER(Name, DispId, Access, Type, ...) TRELMO_DECLARE_##Access(Name, Type)
+#include "untMemberList.h"
+#undef TRELMO_DECLARE_Procedure
+#undef TRELMO_DECLARE_Method
+#undef TRELMO_DECLARE_ReadOnly
+#undef TRELMO_DECLARE_ReadWrite
 
     TDriver& Driver() {
         return *DriverCore;
@@ -196,23 +85,21 @@ protected:
     void SafeCallException();
 
 private:
-    HRESULT CallMethod(const char* name, LONG* Value);
-    HRESULT DialogMethod(const char* name, LONG* Value, void (TTrelmo::*open)());
+    HRESULT CallMethod(const TMember& member, LONG* Value);
+    HRESULT DialogMethod(const TMember& member, LONG* Value, void (TTrelmo::*open)());
     void OpenSearchDialog();
     void OpenFirmwareDialog();
     void OpenLogDialog();
     void OpenTablesDialog();
-    TMemberValue Read(const char* name);
-    void Write(const char* name, const TMemberValue& value);
-    HRESULT GetProperty(const char* name, LONG* Value);
-    HRESULT GetProperty(const char* name, VARIANT_BOOL* Value);
-    HRESULT GetProperty(const char* name, BSTR* Value);
-    HRESULT GetProperty(const char* name, DATE* Value);
-    HRESULT GetProperty(const char* name, VARIANT* Value);
-    HRESULT PutProperty(const char* name, LONG Value);
-    HRESULT PutProperty(const char* name, VARIANT_BOOL Value);
-    HRESULT PutProperty(const char* name, BSTR Value);
-    HRESULT PutProperty(const char* name, VARIANT Value);
+    HRESULT GetProperty(const TMember& member, LONG* Value);
+    HRESULT GetProperty(const TMember& member, VARIANT_BOOL* Value);
+    HRESULT GetProperty(const TMember& member, BSTR* Value);
+    HRESULT GetProperty(const TMember& member, DATE* Value);
+    HRESULT GetProperty(const TMember& member, VARIANT* Value);
+    HRESULT PutProperty(const TMember& member, LONG Value);
+    HRESULT PutProperty(const TMember& member, VARIANT_BOOL Value);
+    HRESULT PutProperty(const TMember& member, BSTR Value);
+    HRESULT PutProperty(const TMember& member, VARIANT Value);
 
     LONG RefCount = 1;
     std::unique_ptr<TDriver> DriverCore;

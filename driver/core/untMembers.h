@@ -1,11 +1,12 @@
-// The members of the automation interface ITrelmo, in the interface's order (its vtable and
-// dispatch identifiers follow this order), with their Russian names and their accessors onto
-// a TDriver. The COM server, the 1C add-in and the command-line tool all work from this one
-// table, so names, identifiers and types are declared once.
+// The members of the automation interface ITrelmo as a table, in the interface's order, with
+// their Russian names and their accessors onto a TDriver. The COM server, the 1C add-in and the
+// command-line tool all work from this one table. Its rows come from untMemberList.h, as do
+// the type library and the COM object's vtable methods: a member is added there, in one row.
 #pragma once
 
 #include "untProtocol.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -34,7 +35,19 @@ using TMemberGet = std::function<TMemberValue(const TDriver&)>;
 // Takes the alternative of the member's type; another one throws std::bad_variant_access.
 using TMemberSet = std::function<void(TDriver&, const TMemberValue&)>;
 
-const int DispIdAboutBox = -552;
+// Each member's place in Members(), for code bound to one member at compile time.
+enum class TMemberIndex : std::size_t {
+#define MEMBER(Name, ...) Name,
+#include "untMemberList.h"
+};
+
+// Each member's dispatch identifier.
+enum class TMemberId : int {
+#define MEMBER(Name, DispId, ...) Name = DispId,
+#include "untMemberList.h"
+};
+
+const int DispIdAboutBox = static_cast<int>(TMemberId::AboutBox);
 
 struct TMember {
     const char* Name;
@@ -57,6 +70,10 @@ struct TMember {
 
 // All members: the 43 methods, then the 77 properties.
 const std::vector<TMember>& Members();
+
+template <TMemberIndex Index> const TMember& MemberAt() {
+    return Members()[static_cast<std::size_t>(Index)];
+}
 
 // Look-up by English or Russian (cp1251) name in any letter case; nullptr when unknown.
 const TMember* FindMember(const std::string& name);

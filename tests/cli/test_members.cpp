@@ -189,3 +189,11 @@ TEST_F(TFreshDriver, InvokeMethodWritesTheMethodLine) {
     EXPECT_NE(text.str().find("] DecodeParamFlags: 0\r\n"), std::string::npos) << text.str();
     EXPECT_NE(text.str().find("] TestDevice: -9\r\n"), std::string::npos) << text.str();
 }
+
+// The COM object's vtable methods reach their rows by place, fixed at compile time.
+TEST(Members, CompileTimePlacesNameTheirRows) {
+#define MEMBER(Member, ...)                                                                        \
+    EXPECT_STREQ(MemberAt<TMemberIndex::Member>().Name, #Member);                                  \
+    EXPECT_EQ(MemberAt<TMemberIndex::Member>().DispId, static_cast<int>(TMemberId::Member));
+#include "untMemberList.h"
+}

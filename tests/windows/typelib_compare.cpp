@@ -1,10 +1,12 @@
-// Compares the type libraries embedded in two builds of the library, read as data, so a 64-bit
-// program can check the 32-bit build without running it:
+// Compares two type libraries, read as data (so a 64-bit program can check the 32-bit build
+// without running it), each embedded in a library or a .tlb file of its own:
 //
 //   typelib_compare <64-bit Trelmo.dll> <32-bit Trelmo.dll>
+//   typelib_compare --reference <published .tlb> <Trelmo.dll>
 //
 // Both must describe the same types and members: names, ids, kinds, flags, parameter and
-// result types, help texts, constants. Only the target system may differ. Vtable offsets are
+// result types, help texts, constants. Only the target system may differ between the two
+// bitnesses; against the published type library it is the same. Vtable offsets are
 // compared in slots: the loader lays both libraries' functions out for this process's pointers
 // (Wine keeps a dual interface's vtable size as stored, so that is not compared). Prints
 // every difference and exits 1 when there is one.
@@ -29,8 +31,8 @@ std::string Utf8(const std::wstring& text) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                          nullptr, 0, nullptr, nullptr);
     std::string result(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                        size, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
+                        nullptr, nullptr);
     return result;
 }
 
@@ -98,14 +100,12 @@ void DumpFunctions(ITypeInfo* info, const TYPEATTR& attr, int pointerSize, Lines
         BSTR names[64] = {};
         UINT count = 0;
         info->GetNames(func->memid, names, 64, &count);
-        std::string line = "  func id " + std::to_string(func->memid) + " kind " +
-                           std::to_string(func->funckind) + " invoke " +
-                           std::to_string(func->invkind) + " call " +
-                           std::to_string(func->callconv) + " slot " +
-                           std::to_string(func->oVft / pointerSize) + " flags " +
-                           std::to_string(func->wFuncFlags) + " optional " +
-                           std::to_string(func->cParamsOpt) + " returns " +
-                           Element(info, func->elemdescFunc) + " names";
+        std::string line =
+            "  func id " + std::to_string(func->memid) + " kind " + std::to_string(func->funckind) +
+            " invoke " + std::to_string(func->invkind) + " call " + std::to_string(func->callconv) +
+            " slot " + std::to_string(func->oVft / pointerSize) + " flags " +
+            std::to_string(func->wFuncFlags) + " optional " + std::to_string(func->cParamsOpt) +
+            " returns " + Element(info, func->elemdescFunc) + " names";
         for (UINT n = 0; n < count; ++n)
             line += " " + Utf8(TakeBstr(names[n]));
         out.push_back(line);
@@ -167,12 +167,11 @@ void DumpType(ITypeInfo* info, int pointerSize, Lines& out, bool dualInterface) 
         return;
     }
     out.push_back(std::string(dualInterface ? "dual interface " : "type ") +
-                  Documentation(info, MEMBERID_NIL) + " guid " + GuidText(attr->guid) +
-                  " kind " + std::to_string(attr->typekind) + " flags " +
-                  std::to_string(attr->wTypeFlags) + " version " +
-                  std::to_string(attr->wMajorVerNum) + "." + std::to_string(attr->wMinorVerNum) +
-                  " functions " + std::to_string(attr->cFuncs) + " variables " +
-                  std::to_string(attr->cVars) +
+                  Documentation(info, MEMBERID_NIL) + " guid " + GuidText(attr->guid) + " kind " +
+                  std::to_string(attr->typekind) + " flags " + std::to_string(attr->wTypeFlags) +
+                  " version " + std::to_string(attr->wMajorVerNum) + "." +
+                  std::to_string(attr->wMinorVerNum) + " functions " +
+                  std::to_string(attr->cFuncs) + " variables " + std::to_string(attr->cVars) +
                   (attr->typekind == TKIND_ALIAS ? " alias of " + TypeName(info, attr->tdescAlias)
                                                  : std::string()));
     DumpFunctions(info, *attr, pointerSize, out);
@@ -203,13 +202,12 @@ bool Load(const std::wstring& path, TLibrary& library) {
     BSTR name = nullptr, doc = nullptr, file = nullptr;
     DWORD context = 0;
     lib->GetDocumentation(-1, &name, &doc, &context, &file);
-    library.Dump.push_back("library " + Utf8(TakeBstr(name)) + " \"" + Utf8(TakeBstr(doc)) +
-                           "\" guid " + GuidText(attr->guid) + " lcid " +
-                           std::to_string(attr->lcid) + " version " +
-                           std::to_string(attr->wMajorVerNum) + "." +
-                           std::to_string(attr->wMinorVerNum) + " flags " +
-                           std::to_string(attr->wLibFlags) + " help \"" +
-                           Utf8(TakeBstr(file)) + "\" context " + std::to_string(context));
+    library.Dump.push_back(
+        "library " + Utf8(TakeBstr(name)) + " \"" + Utf8(TakeBstr(doc)) + "\" guid " +
+        GuidText(attr->guid) + " lcid " + std::to_string(attr->lcid) + " version " +
+        std::to_string(attr->wMajorVerNum) + "." + std::to_string(attr->wMinorVerNum) + " flags " +
+        std::to_string(attr->wLibFlags) + " help \"" + Utf8(TakeBstr(file)) + "\" context " +
+        std::to_string(context));
     lib->ReleaseTLibAttr(attr);
     for (UINT i = 0; i < lib->GetTypeInfoCount(); ++i) {
         TPtr<ITypeInfo> info;
@@ -230,36 +228,44 @@ std::wstring Wide(const char* text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::printf("usage: typelib_compare <64-bit Trelmo.dll> <32-bit Trelmo.dll>\n");
+    const bool reference = argc == 4 && std::string(argv[1]) == "--reference";
+    if (argc != 3 && !reference) {
+        std::printf("usage: typelib_compare <64-bit Trelmo.dll> <32-bit Trelmo.dll>\n"
+                    "       typelib_compare --reference <published .tlb> <Trelmo.dll>\n");
         return 2;
     }
+    const char* const first = argv[argc - 2];
+    const char* const second = argv[argc - 1];
+    const char* const firstLabel = reference ? "published" : "64-bit";
+    const char* const secondLabel = reference ? "built" : "32-bit";
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    TLibrary wide, narrow;
+    TLibrary a, b;
     int failures = 0;
-    if (!Load(Wide(argv[1]), wide) || !Load(Wide(argv[2]), narrow)) {
+    if (!Load(Wide(first), a) || !Load(Wide(second), b)) {
         CoUninitialize();
         return 1;
     }
-    if (wide.System != SYS_WIN64 || narrow.System != SYS_WIN32) {
-        std::printf("FAIL target systems %d and %d, expected win64 (%d) and win32 (%d)\n",
-                    wide.System, narrow.System, SYS_WIN64, SYS_WIN32);
+    if (reference && a.System != b.System) {
+        std::printf("FAIL target systems %d and %d, expected the same\n", a.System, b.System);
+        ++failures;
+    } else if (!reference && (a.System != SYS_WIN64 || b.System != SYS_WIN32)) {
+        std::printf("FAIL target systems %d and %d, expected win64 (%d) and win32 (%d)\n", a.System,
+                    b.System, SYS_WIN64, SYS_WIN32);
         ++failures;
     }
-    const size_t lines = std::max(wide.Dump.size(), narrow.Dump.size());
+    const size_t lines = std::max(a.Dump.size(), b.Dump.size());
     for (size_t i = 0; i < lines && failures < 20; ++i) {
-        const std::string a = i < wide.Dump.size() ? wide.Dump[i] : "<nothing>";
-        const std::string b = i < narrow.Dump.size() ? narrow.Dump[i] : "<nothing>";
-        if (a != b) {
-            std::printf("FAIL line %zu differs:\n  64-bit: %s\n  32-bit: %s\n", i + 1, a.c_str(),
-                        b.c_str());
+        const std::string lineA = i < a.Dump.size() ? a.Dump[i] : "<nothing>";
+        const std::string lineB = i < b.Dump.size() ? b.Dump[i] : "<nothing>";
+        if (lineA != lineB) {
+            std::printf("FAIL line %zu differs:\n  %s: %s\n  %s: %s\n", i + 1, firstLabel,
+                        lineA.c_str(), secondLabel, lineB.c_str());
             ++failures;
         }
     }
-    std::printf("%s: %zu lines, %d functions described in each; target systems win64 and "
-                "win32\n",
-                failures ? "the type libraries differ" : "the type libraries match",
-                wide.Dump.size(), wide.Functions);
+    std::printf("%s: %zu lines, %d functions described in each; target systems %s\n",
+                failures ? "the type libraries differ" : "the type libraries match", a.Dump.size(),
+                a.Functions, reference ? "the same" : "win64 and win32");
     CoUninitialize();
     return failures ? 1 : 0;
 }
