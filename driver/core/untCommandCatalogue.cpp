@@ -45,40 +45,18 @@ TBytes TAnswerReader::Rest() {
     return rest;
 }
 
-// The decoders are the driver's own: this table is its friend.
+// One row for each of the command list's; the decoders are the driver's own, so this table is
+// its friend.
 const std::vector<TBoardCommand>& BoardCommands() {
-    using D = TDriver;
+#define TRELMO_DECODER_Data(Name) &TDriver::Decode##Name
+#define TRELMO_DECODER_None(Name) nullptr
     static const std::vector<TBoardCommand> commands = {
-        {cmdReadStatus, Ansi("Запрос состояния устройства"), 11, &D::DecodeStatus},
-        {cmdSetExchangeParam, Ansi("Установка параметров обмена"), 0, nullptr},
-        {cmdReadExchangeParam, Ansi("Чтение параметров обмена"), 2, &D::DecodeExchangeParam},
-        {cmdWriteTable, Ansi("Запись поля таблицы"), 0, nullptr},
-        // An answer without data leaves the value as it was.
-        {cmdReadTable, Ansi("Чтение поля таблицы"), 0, &D::DecodeTableValue},
-        {cmdInitTables, Ansi("Инициализация таблиц настроек начальными значениями"), 0, nullptr},
-        {cmdReadTableStruct, Ansi("Запрос структуры таблицы"), 43, &D::DecodeTableStruct},
-        // A number field's limits follow, as long as its size says.
-        {cmdReadFieldStruct, Ansi("Запрос структуры поля"), 42, &D::DecodeFieldStruct},
-        {cmdButtons, Ansi("Управление кнопками на материнской платы"), 0, nullptr},
-        {cmdRelaySet, Ansi("Установить состояния реле"), 1, &D::DecodeRelays},
-        {cmdRelayPulse, Ansi("Импульс состояния реле"), 1, &D::DecodeRelays},
-        {cmdRelayRead, Ansi("Получить состояния реле"), 1, &D::DecodeRelays},
-        {cmdWatchDog, Ansi("Управление сторожевым таймером"), 1, &D::DecodeWatchDog},
-        {cmdWatchDogReset, Ansi("Сброс сторожевого таймера"), 2, &D::DecodeWatchDogReset},
-        {cmdDoorLock, Ansi("Открыть замок двери"), 1, &D::DecodeDoorLock},
-        {cmdMBPower, Ansi("Управление питанием материнской платы"), 1, &D::DecodeMBPower},
-        {cmdEnterProgramMode, Ansi("Переход в режим программирования и начало прошивки"), 0,
-         nullptr},
-        {cmdWriteProgramBlock, Ansi("Запись очередного блока прошивки"), 0, nullptr},
-        {cmdExitProgramMode, Ansi("Завершение прошивки"), 0, nullptr},
-        {cmdReadMode, Ansi("Получить режим работы"), 1, &D::DecodeMode},
-        {cmdTestDevice, Ansi("Тест устройства"), 0, nullptr},
-        {cmdResetDevice, Ansi("Сброс устройства"), 0, nullptr},
-        {cmdReadDumpSize, Ansi("Запрос размера дампа"), 2, &D::DecodeDumpSize},
-        {cmdReadDump, Ansi("Запрос блока данных"), 2 + BlockSize, &D::DecodeDump},
-        // The description runs to the first NUL or the end.
-        {cmdReadDeviceMetrics, Ansi("Получить тип устройства"), 6, &D::DecodeDeviceMetrics},
+#define COMMAND(Name, Code, Text, MinAnswer, Answer)                                               \
+    {cmd##Name, Ansi(Text), MinAnswer, TRELMO_DECODER_##Answer(Name)},
+#include "untCommandList.h"
     };
+#undef TRELMO_DECODER_Data
+#undef TRELMO_DECODER_None
     return commands;
 }
 

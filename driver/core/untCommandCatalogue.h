@@ -1,10 +1,7 @@
-// The board's commands, one row each: code, name, the answer data its decoder needs at least,
-// and the decoder that sets the driver's outputs from them. The command path decodes through
-// this table, the log names commands from it, and the tests and fuzz targets walk its rows.
-//
-// A new board command touches four production places: its row in untCommandCatalogue.cpp; its
-// operation and decoder in untDriverOps.cpp (declared in untDriver.h); its member row in
-// untMembers.cpp; its answer in board/untBoardModel.cpp.
+// The board's commands as the driver knows them, one row each of the command list
+// (driver/link/untCommandList.h): code, name, the answer data its decoder needs at least, and
+// the decoder that sets the driver's outputs from them. The command path decodes through this
+// table, the log names commands from it, and the tests and fuzz targets walk its rows.
 #pragma once
 
 #include "untProtocol.h"

@@ -30,52 +30,20 @@ public:
     int GetResultCode() const { return ResultCode; }
     const std::string& GetResultDescription() const { return ResultDescription; }
 
-    // --- link operations
-    int OpenPort();
-    int ClosePort();
-    int Connect();
-    int Disconnect();
-
-    // --- board operations
-    int ReadDeviceMetrics();
-    int ReadStatus();
-    int ReadMode();
-    int ReadExchangeParam();
-    int SetExchangeParam();
-    int RelaySetStatus();
-    int ReadRelayStatus();
-    int ToggleRelayStatus();
-    int EnableWatchDog();
-    int DisableWatchDog();
-    int ResetWatchDog();
-    int ToggleButtonStatus();
-    int MBPowerStateOn();
-    int MBPowerStateOff();
-    int OpenDoorLock();
-    int ResetDevice();
-    int TestDevice();
-    int ExecuteCommand();
-    int DecodeParamFlags();
-
-    // --- tables
-    int ReadTableStruct();
-    int ReadFieldStructure();
-    int ReadTable();
-    int WriteTable(); // the value's encoding may throw: see the automation object's guard
-    int InitTables();
-
-    // --- program mode and dumps
-    int EnterProgramMode();
-    int WriteProgramBlock();
-    int ExitProgramMode();
-    int ReadDumpSize();
-    int ReadDump();
-    int ReadMemoryTypeDescription();
-
-    // --- settings
-    int SetDefaults();
-    int LoadRegParams();
-    int SaveRegParams();
+    // --- the operations: one for each method row of the member list, each returning its
+    // result code. WriteTable's encoding of the value may throw: see the automation object's
+    // guard.
+#define TRELMO_OPERATION_Method(Name) int Name();
+#define TRELMO_OPERATION_Procedure(Name)
+#define TRELMO_OPERATION_ReadOnly(Name)
+#define TRELMO_OPERATION_ReadWrite(Name)
+#define MEMBER(Name, DispId, Access, Type, Russian, Accessor) TRELMO_OPERATION_##Access(Name)
+#define OWN_MEMBER(Name, DispId, Access, Type, Russian)
+#include "untMemberList.h"
+#undef TRELMO_OPERATION_Method
+#undef TRELMO_OPERATION_Procedure
+#undef TRELMO_OPERATION_ReadOnly
+#undef TRELMO_OPERATION_ReadWrite
 
     // --- the common command path; never throws
     int SendCommand(const TBytes& payload);
@@ -172,22 +140,15 @@ private:
     void CheckAnswer(const TBytes& answer, std::uint8_t code);
     void LogCommand(const TBytes& payload, const TBytes& answer);
 
-    // The answer decoders; the command catalogue names them in its rows.
+    // The answer decoders, one for each command whose answer carries data, declared from the
+    // command list; the catalogue binds them to their rows.
     friend const std::vector<TBoardCommand>& BoardCommands();
-    void DecodeStatus(TAnswerReader& answer);
-    void DecodeExchangeParam(TAnswerReader& answer);
-    void DecodeTableValue(TAnswerReader& answer);
-    void DecodeTableStruct(TAnswerReader& answer);
-    void DecodeFieldStruct(TAnswerReader& answer);
-    void DecodeRelays(TAnswerReader& answer);
-    void DecodeWatchDog(TAnswerReader& answer);
-    void DecodeWatchDogReset(TAnswerReader& answer);
-    void DecodeDoorLock(TAnswerReader& answer);
-    void DecodeMBPower(TAnswerReader& answer);
-    void DecodeMode(TAnswerReader& answer);
-    void DecodeDumpSize(TAnswerReader& answer);
-    void DecodeDump(TAnswerReader& answer);
-    void DecodeDeviceMetrics(TAnswerReader& answer);
+#define TRELMO_DECODER_Data(Name) void Decode##Name(TAnswerReader& answer);
+#define TRELMO_DECODER_None(Name)
+#define COMMAND(Name, Code, Text, MinAnswer, Answer) TRELMO_DECODER_##Answer(Name)
+#include "untCommandList.h"
+#undef TRELMO_DECODER_Data
+#undef TRELMO_DECODER_None
 
     TBytes DecodeFieldValue(const TBytes& data) const;
     void DecodeFlags();

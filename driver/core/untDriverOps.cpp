@@ -90,7 +90,7 @@ int TDriver::ReadDeviceMetrics() {
     return SendCommand(Payload(cmdReadDeviceMetrics));
 }
 
-void TDriver::DecodeDeviceMetrics(TAnswerReader& answer) {
+void TDriver::DecodeReadDeviceMetrics(TAnswerReader& answer) {
     UMajorType = answer.Byte();
     UMinorType = answer.Byte();
     UMajorProtocolVersion = answer.Byte();
@@ -106,7 +106,7 @@ int TDriver::ReadStatus() {
     return SendCommand(Payload(cmdReadStatus));
 }
 
-void TDriver::DecodeStatus(TAnswerReader& answer) {
+void TDriver::DecodeReadStatus(TAnswerReader& answer) {
     SerialNumber = answer.Word();
     SoftVersionWord = answer.Word();
     SoftVersion =
@@ -152,7 +152,7 @@ int TDriver::ReadMode() {
     return SendCommand(Payload(cmdReadMode));
 }
 
-void TDriver::DecodeMode(TAnswerReader& answer) {
+void TDriver::DecodeReadMode(TAnswerReader& answer) {
     Mode = answer.Byte();
     static const std::string normal = Ansi("Основной режим"),
                              program = Ansi("Режим программирования"),
@@ -164,7 +164,7 @@ int TDriver::ReadExchangeParam() {
     return SendCommand(Payload(cmdReadExchangeParam));
 }
 
-void TDriver::DecodeExchangeParam(TAnswerReader& answer) {
+void TDriver::DecodeReadExchangeParam(TAnswerReader& answer) {
     SetBaudRate(CodeToBaudRate(answer.Byte()));
     SetTimeout(answer.Byte());
 }
@@ -180,8 +180,17 @@ int TDriver::RelaySetStatus() {
     return SendCommand(p << Low(RelayStatus));
 }
 
-void TDriver::DecodeRelays(TAnswerReader& answer) {
+void TDriver::DecodeRelaySet(TAnswerReader& answer) {
     RelayStatus = answer.Byte();
+}
+
+// All three relay commands answer with the relays as they are now.
+void TDriver::DecodeRelayRead(TAnswerReader& answer) {
+    DecodeRelaySet(answer);
+}
+
+void TDriver::DecodeRelayPulse(TAnswerReader& answer) {
+    DecodeRelaySet(answer);
 }
 
 int TDriver::ReadRelayStatus() {
@@ -275,7 +284,7 @@ int TDriver::ReadTableStruct() {
     return SendCommand(p << WireNumber(TableNumber));
 }
 
-void TDriver::DecodeTableStruct(TAnswerReader& answer) {
+void TDriver::DecodeReadTableStruct(TAnswerReader& answer) {
     TableName = TrimTrailing(answer.Text(40), 0);
     RowCount = answer.Word();
     FieldCount = answer.Byte();
@@ -287,7 +296,7 @@ int TDriver::ReadFieldStructure() {
 }
 
 // A number field's limits make the answer's length: all is read before anything is set.
-void TDriver::DecodeFieldStruct(TAnswerReader& answer) {
+void TDriver::DecodeReadFieldStruct(TAnswerReader& answer) {
     const TBytes name = answer.Text(40);
     const int type = answer.Byte();
     const std::size_t size = answer.Byte();
@@ -332,7 +341,7 @@ int TDriver::ReadTable() {
     });
 }
 
-void TDriver::DecodeTableValue(TAnswerReader& answer) {
+void TDriver::DecodeReadTable(TAnswerReader& answer) {
     if (!answer.AtEnd())
         FieldValue = DecodeFieldValue(answer.Rest());
 }
@@ -429,7 +438,7 @@ int TDriver::ReadDumpSize() {
     return SendCommand(p << Low(MemoryType));
 }
 
-void TDriver::DecodeDumpSize(TAnswerReader& answer) {
+void TDriver::DecodeReadDumpSize(TAnswerReader& answer) {
     BlockCount = answer.Word();
 }
 
@@ -440,7 +449,7 @@ int TDriver::ReadDump() {
     return SendCommand(p);
 }
 
-void TDriver::DecodeDump(TAnswerReader& answer) {
+void TDriver::DecodeReadDump(TAnswerReader& answer) {
     BlockNumber = answer.Word();
     DataBlock = answer.Text(BlockSize);
 }

@@ -10,13 +10,14 @@
 // Access: Method (returns its result code), Procedure (returns nothing), ReadOnly or ReadWrite
 // (a property). Type: Long, Boolean, String, Variant or Date, as TMemberType; a method's is Long.
 // The Russian name, UTF-8 here, is the member's name in 1C:Enterprise and its help string.
-// Accessor, over D = TDriver: a method `&D::Operation` (int()); a property a field `&D::Field`,
+// Accessor, over D = TDriver: a method `&D::Name`, the driver's operation, which its row also
+// declares (int Name(), in untDriver.h); a property a field `&D::Field`,
 // a getter `&D::GetX` (read-only), or a pair `By(&D::GetX, &D::SetX)`. Values convert as the
 // type says (Long from and to integers, keeping the low 16 bits of a word field).
 //
 // Adding a member is adding one row at the end, with the next identifier: the interface is a
-// published contract, so existing rows keep their places. A driver member needs nothing else;
-// an own member needs its method written in oleMain.cpp (the build fails until it is). The
+// published contract, so existing rows keep their places. A driver method needs its operation
+// defined (untDriverOps.cpp), a driver property nothing else; an own member needs its method written in oleMain.cpp (the build fails until it is). The
 // published type library in tests/windows/data gets the same member with the new version, or
 // win64.typelib.reference reports the difference.
 //

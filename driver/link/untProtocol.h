@@ -13,33 +13,10 @@ const std::size_t FrameHeaderSize = 4; // STX, sequence number, 0, length
 const std::size_t MaxPayloadSize = 255;
 const std::size_t BlockSize = 64; // firmware and dump blocks
 
-// Command codes.
+// Command codes, from the command list.
 enum : std::uint8_t {
-    cmdReadStatus = 0x11,
-    cmdSetExchangeParam = 0x14,
-    cmdReadExchangeParam = 0x15,
-    cmdWriteTable = 0x1E,
-    cmdReadTable = 0x1F,
-    cmdInitTables = 0x24,
-    cmdReadTableStruct = 0x2D,
-    cmdReadFieldStruct = 0x2E,
-    cmdButtons = 0x76,
-    cmdRelaySet = 0x77,
-    cmdRelayPulse = 0x78,
-    cmdRelayRead = 0x79,
-    cmdWatchDog = 0x7A,
-    cmdWatchDogReset = 0x7B,
-    cmdDoorLock = 0x7C,
-    cmdMBPower = 0x7D,
-    cmdEnterProgramMode = 0xC0,
-    cmdWriteProgramBlock = 0xC1,
-    cmdExitProgramMode = 0xC2,
-    cmdReadMode = 0xC3,
-    cmdTestDevice = 0xC5,
-    cmdResetDevice = 0xC8,
-    cmdReadDumpSize = 0xD1,
-    cmdReadDump = 0xD2,
-    cmdReadDeviceMetrics = 0xFC,
+#define COMMAND(Name, Code, Text, MinAnswer, Answer) cmd##Name = Code,
+#include "untCommandList.h"
 };
 
 // The board's error codes (answer payload byte 1).
