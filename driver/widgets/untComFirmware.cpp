@@ -3,50 +3,42 @@
 #include "untCodePage.h"
 #include "untComCall.h"
 
-TComFirmwareDriver::TComFirmwareDriver(ITrelmo* driver) : Driver(driver) {
-    Driver->AddRef();
-}
-
-TComFirmwareDriver::~TComFirmwareDriver() {
-    Driver->Release();
-}
-
 void TComFirmwareDriver::SetDataBlock(const std::string& value) {
-    PutString(Driver, &ITrelmo::put_DataBlock, Cp1251ToWide(value));
+    PutString(Driver.Get(), &ITrelmo::put_DataBlock, Cp1251ToWide(value));
 }
 void TComFirmwareDriver::SetBlockNumber(int value) {
-    PutLong(Driver, &ITrelmo::put_BlockNumber, value);
+    PutLong(Driver.Get(), &ITrelmo::put_BlockNumber, value);
 }
 int TComFirmwareDriver::BaudRate() {
-    return GetLong(Driver, &ITrelmo::get_BaudRate);
+    return GetLong(Driver.Get(), &ITrelmo::get_BaudRate);
 }
 void TComFirmwareDriver::SetBaudRate(int value) {
-    PutLong(Driver, &ITrelmo::put_BaudRate, value);
+    PutLong(Driver.Get(), &ITrelmo::put_BaudRate, value);
 }
 int TComFirmwareDriver::Timeout() {
-    return GetLong(Driver, &ITrelmo::get_Timeout);
+    return GetLong(Driver.Get(), &ITrelmo::get_Timeout);
 }
 void TComFirmwareDriver::SetDeviceBaudRate(int value) {
-    PutLong(Driver, &ITrelmo::put_DeviceBaudRate, value);
+    PutLong(Driver.Get(), &ITrelmo::put_DeviceBaudRate, value);
 }
 void TComFirmwareDriver::SetDeviceTimeout(int value) {
-    PutLong(Driver, &ITrelmo::put_DeviceTimeout, value);
+    PutLong(Driver.Get(), &ITrelmo::put_DeviceTimeout, value);
 }
 int TComFirmwareDriver::EnterProgramMode() {
-    return Call(Driver, &ITrelmo::EnterProgramMode);
+    return Call(Driver.Get(), &ITrelmo::EnterProgramMode);
 }
 int TComFirmwareDriver::WriteProgramBlock() {
-    return Call(Driver, &ITrelmo::WriteProgramBlock);
+    return Call(Driver.Get(), &ITrelmo::WriteProgramBlock);
 }
 int TComFirmwareDriver::ExitProgramMode() {
-    return Call(Driver, &ITrelmo::ExitProgramMode);
+    return Call(Driver.Get(), &ITrelmo::ExitProgramMode);
 }
 int TComFirmwareDriver::OpenPort() {
-    return Call(Driver, &ITrelmo::OpenPort);
+    return Call(Driver.Get(), &ITrelmo::OpenPort);
 }
 int TComFirmwareDriver::ReadStatus() {
-    return Call(Driver, &ITrelmo::ReadStatus);
+    return Call(Driver.Get(), &ITrelmo::ReadStatus);
 }
 int TComFirmwareDriver::SetExchangeParam() {
-    return Call(Driver, &ITrelmo::SetExchangeParam);
+    return Call(Driver.Get(), &ITrelmo::SetExchangeParam);
 }

@@ -5,13 +5,11 @@
 
 #include "TrelmoLib_TLB.h"
 #include "untFirmware.h"
+#include "untHolders.h"
 
 class TComFirmwareDriver : public TFirmwareDriver {
 public:
-    explicit TComFirmwareDriver(ITrelmo* driver);
-    ~TComFirmwareDriver() override;
-    TComFirmwareDriver(const TComFirmwareDriver&) = delete;
-    TComFirmwareDriver& operator=(const TComFirmwareDriver&) = delete;
+    explicit TComFirmwareDriver(ITrelmo* driver) : Driver(TComPtr<ITrelmo>::Share(driver)) {}
 
     void SetDataBlock(const std::string& value) override;
     void SetBlockNumber(int value) override;
@@ -28,5 +26,5 @@ public:
     int SetExchangeParam() override;
 
 private:
-    ITrelmo* Driver; // counted
+    TComPtr<ITrelmo> Driver;
 };
