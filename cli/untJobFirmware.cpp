@@ -1,22 +1,20 @@
 // trelmo firmware: program mode, the image in 64-byte blocks numbered from 1, and back to
 // the board's main firmware at the driver's own speed.
-#include "untClock.h"
 #include "driver/core/untConst.h"
 #include "untDriver.h"
+#include "untFirmware.h"
 #include "untJobCommon.h"
 #include "untJobProgress.h"
 #include "untJobSystem.h"
 #include "untJobs.h"
+#include "untNativeFirmware.h"
 
 #include <iostream>
+#include <memory>
 
 namespace {
 const int DefaultRetries = 3;
 const int RetryPauseMs = 100;
-// Leaving program mode restarts the board with its factory exchange settings.
-const int RestartBaudRate = 2400;
-const std::uint32_t RestartLimitMs = 3000;
-const int RestartPollMs = 50;
 // The ATmega128's flash, the board's whole program memory: no image for it is larger, so
 // nothing larger is read.
 const std::size_t MaxImageSize = 128 * 1024;
@@ -32,124 +30,97 @@ bool ReadImage(const std::string& path, TBytes& image, std::string& error) {
     return error.empty();
 }
 
-class TUpdate {
+// Every step's result on standard output, the progress and the reasons on standard error;
+// a failed block is sent again up to the retry count without asking.
+class TUpdate : public TFirmwareUi {
 public:
     TUpdate(TDriver& driver, std::ostream& out, const TBytes& image, int retries)
-        : Driver(driver), Out(out), Image(image), Retries(retries),
-          Blocks((image.size() + BlockSize - 1) / BlockSize) {}
+        : Driver(driver), Out(out), Image(image), Retries(retries) {}
 
     bool Run() {
-        return FitsTheBoard() && Step("EnterProgramMode") && WriteBlocks() &&
-               Step("ExitProgramMode") && Restore();
+        TNativeFirmware firmware(Driver);
+        return FitsTheBoard() && TFirmwareWriter(firmware, *this).Update(Image);
     }
 
 private:
-    bool Step(const char* method) {
-        Call(Driver, method);
-        Out << ResultLine(Driver, method) << std::endl;
-        return Driver.GetResultCode() == 0;
-    }
-
     // Checked before program mode, so that an image too big never leaves the board half
     // written; a board that cannot tell (one left in program mode answers no dump) may
     // still refuse a block later.
     bool FitsTheBoard() {
+        const int blocks = FirmwareBlockCount(Image);
         Driver.MemoryType = memProgram;
-        if (Call(Driver, "ReadDumpSize") != 0 || Blocks <= Driver.BlockCount)
+        if (Call(Driver, "ReadDumpSize") != 0 || blocks <= Driver.BlockCount)
             return true;
-        JobFailed("firmware", "the image needs " + std::to_string(Blocks) +
+        JobFailed("firmware", "the image needs " + std::to_string(blocks) +
                                   " blocks; the board's program memory holds " +
                                   std::to_string(Driver.BlockCount) + "; nothing written");
         return false;
     }
 
-    bool WriteBlocks() {
-        TProgress progress(std::cerr, ErrorIsTerminal(), "firmware", static_cast<unsigned>(Blocks));
-        progress.Show(0);
-        for (std::size_t n = 1; n <= Blocks; ++n) {
-            if (Interrupted())
-                return Abandon(progress, "interrupted before block " + std::to_string(n));
-            if (!WriteBlock(n, progress))
-                return Abandon(progress, BlockFailure(n));
-            progress.Show(static_cast<unsigned>(n));
-        }
-        progress.Finish();
-        Out << ResultLine(Driver, "WriteProgramBlock") << "\nBlockNumber=" << Blocks << std::endl;
+    void StepEnded(TFirmwareStep step, int, bool failed) override {
+        Out << ResultLine(Driver, FirmwareStepMethod(step)) << std::endl;
+        if (step == TFirmwareStep::Restart && failed)
+            JobFailed("firmware", "the board did not come back after its restart; the firmware "
+                                  "is written, the exchange settings are not restored");
+    }
+
+    void StartProgress(int blocks) override {
+        Progress = std::make_unique<TProgress>(std::cerr, ErrorIsTerminal(), "firmware",
+                                               static_cast<unsigned>(blocks));
+        Progress->Show(0);
+    }
+
+    void BlockStarted(int) override {}
+
+    void BlockWritten(int number) override { Progress->Show(static_cast<unsigned>(number)); }
+
+    bool CancelRequested() override { return Interrupted(); }
+
+    bool RetryBlock(int number, int tries, int) override {
+        Progress->Finish();
+        Out << ResultLine(Driver, "WriteProgramBlock") << " (block " << number << ", try "
+            << tries << " of " << Retries + 1 << ')' << std::endl;
+        if (tries > Retries || Interrupted())
+            return false;
+        SleepMs(RetryPauseMs);
         return true;
     }
 
-    bool WriteBlock(std::size_t n, TProgress& progress) {
-        TBytes block = Image.substr((n - 1) * BlockSize, BlockSize);
-        block.resize(BlockSize, '\0');
-        Driver.SetDataBlock(block);
-        Driver.BlockNumber = static_cast<std::uint16_t>(n);
-        // A rewrite is harmless: the block lands at its number whether or not the lost
-        // answer had already confirmed it.
-        for (Tries = 1;; ++Tries) {
-            if (Call(Driver, "WriteProgramBlock") == 0)
-                return true;
-            progress.Finish();
-            Out << ResultLine(Driver, "WriteProgramBlock") << " (block " << n << ", try " << Tries
-                << " of " << Retries + 1 << ')' << std::endl;
-            if (Tries > Retries || Interrupted())
-                return false;
-            SleepMs(RetryPauseMs);
-        }
+    void BlocksWritten(int blocks) override {
+        Progress.reset();
+        Out << ResultLine(Driver, "WriteProgramBlock") << "\nBlockNumber=" << blocks << std::endl;
     }
 
+    void BlocksAbandoned(int number, int tries, bool cancelled) override {
+        Progress.reset();
+        const std::string why = cancelled && tries == 0
+                                    ? "interrupted before block " + std::to_string(number)
+                                    : BlockFailure(number, tries);
+        JobFailed("firmware", why + "; the board stays in program mode: run the update again");
+    }
+
+    void Wait(int ms) override { SleepMs(ms); }
+
     // Only the board's own error codes are refusals; the driver's are the link's.
-    std::string BlockFailure(std::size_t n) const {
-        const std::string block = "block " + std::to_string(n);
-        const std::string tries = " (" + std::to_string(Tries) + (Tries == 1 ? " try)" : " tries)");
+    std::string BlockFailure(int number, int tries) const {
+        const std::string block = "block " + std::to_string(number);
+        const std::string count =
+            " (" + std::to_string(tries) + (tries == 1 ? " try)" : " tries)");
         const int code = Driver.GetResultCode();
         if (Interrupted())
             return "interrupted at " + block;
         if (code > 0)
-            return block + " was refused" + tries;
+            return block + " was refused" + count;
         if (code == ecNoLink)
-            return "the board did not answer " + block + tries;
-        return "the link was lost at " + block + tries;
-    }
-
-    bool Abandon(TProgress& progress, const std::string& why) {
-        progress.Finish();
-        JobFailed("firmware", why + "; the board stays in program mode: run the update again");
-        return false;
-    }
-
-    // The board restarts at 2400 baud; once it answers there, its exchange settings go back
-    // to the driver's, and the driver keeps its own speed whatever happens.
-    bool Restore() {
-        const int kept = Driver.GetBaudRate();
-        Driver.SetBaudRate(RestartBaudRate);
-        Call(Driver, "OpenPort");
-        bool ok = AwaitRestart();
-        if (!ok)
-            JobFailed("firmware", "the board did not come back after its restart; the firmware "
-                                  "is written, the exchange settings are not restored");
-        if (ok) {
-            Driver.DeviceTimeout = Driver.GetTimeout();
-            Driver.DeviceBaudRate = kept;
-            ok = Step("SetExchangeParam");
-        }
-        Driver.SetBaudRate(kept);
-        return ok;
-    }
-
-    bool AwaitRestart() {
-        const std::uint32_t start = TickCount();
-        while (Call(Driver, "ReadStatus") == ecNoLink && TickCount() - start <= RestartLimitMs)
-            SleepMs(RestartPollMs);
-        Out << ResultLine(Driver, "ReadStatus") << std::endl;
-        return Driver.GetResultCode() == 0;
+            return "the board did not answer " + block + count;
+        return "the link was lost at " + block + count;
     }
 
     TDriver& Driver;
     std::ostream& Out;
     const TBytes& Image;
     const int Retries;
-    const std::size_t Blocks;
-    int Tries = 0; // of the block being written
+    std::unique_ptr<TProgress> Progress;
 };
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "testprog/fmuProg.h"
 
 #include "untComCall.h"
+#include "untComFirmware.h"
 #include "untDialog.h"
 #include "untCodePage.h"
 #include "testprog/untConst.h"
@@ -11,25 +12,6 @@
 #include <commdlg.h>
 
 #include <cstdio>
-
-namespace {
-const std::size_t BlockSize = 64;
-}
-
-std::string FirmwareBlock(const std::string& image, int number) {
-    std::string block;
-    if (number >= 1) {
-        const std::size_t offset = static_cast<std::size_t>(number - 1) * BlockSize;
-        if (offset < image.size())
-            block = image.substr(offset, BlockSize);
-    }
-    block.resize(BlockSize, '\0');
-    return block;
-}
-
-int FirmwareBlockCount(const std::string& image) {
-    return static_cast<int>((image.size() + BlockSize - 1) / BlockSize);
-}
 
 TfmProg::TfmProg() : TPage(IDD_FIRMWARE, L"fmProg", L"Запись прошивки") {}
 
@@ -147,27 +129,8 @@ void TfmProg::WriteAllBlocks(const std::wstring& fileName) {
     HWND progress = Item(IDC_FIRMWARE_PROGRESS);
     try {
         const std::string image = ReadDataFile(fileName);
-        const int blocks = FirmwareBlockCount(image);
-        SendMessageW(progress, PBM_SETRANGE32, 0, blocks + 1);
-        SendMessageW(progress, PBM_SETSTEP, 1, 0);
-        SendMessageW(progress, PBM_SETPOS, 0, 0);
-        ShowWindow(progress, SW_SHOW);
-        ITrelmo* driver = Driver();
-        for (int i = 1; !Stop;) {
-            PutString(driver, &ITrelmo::put_DataBlock, Cp1251ToWide(FirmwareBlock(image, i)));
-            PutLong(driver, &ITrelmo::put_BlockNumber, i);
-            SetText(IDC_FIRMWARE_BLOCK, std::to_wstring(i));
-            if (Call(driver, &ITrelmo::WriteProgramBlock) != 0) {
-                if (!AskContinue(driver))
-                    break;
-            } else {
-                ++i;
-                SendMessageW(progress, PBM_SETPOS, static_cast<WPARAM>(i), 0);
-            }
-            ProcessMessages();
-            if (i > blocks)
-                break;
-        }
+        TComFirmwareDriver firmware(Driver());
+        TFirmwareWriter(firmware, *this).WriteBlocks(image);
     } catch (...) {
         ShowWindow(progress, SW_HIDE);
         throw;
@@ -175,9 +138,36 @@ void TfmProg::WriteAllBlocks(const std::wstring& fileName) {
     ShowWindow(progress, SW_HIDE);
 }
 
-bool TfmProg::AskContinue(ITrelmo* driver) {
+// The bar runs one past the block count and stands at the next block to write.
+void TfmProg::StartProgress(int blocks) {
+    HWND progress = Item(IDC_FIRMWARE_PROGRESS);
+    SendMessageW(progress, PBM_SETRANGE32, 0, blocks + 1);
+    SendMessageW(progress, PBM_SETSTEP, 1, 0);
+    SendMessageW(progress, PBM_SETPOS, 0, 0);
+    ShowWindow(progress, SW_SHOW);
+}
+
+void TfmProg::BlockStarted(int number) {
+    SetText(IDC_FIRMWARE_BLOCK, std::to_wstring(number));
+}
+
+void TfmProg::BlockWritten(int number) {
+    SendMessageW(Item(IDC_FIRMWARE_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(number + 1), 0);
+    ProcessMessages();
+}
+
+bool TfmProg::RetryBlock(int, int, int) {
+    ITrelmo* driver = Driver();
     const std::wstring text = L"(" + std::to_wstring(GetLong(driver, &ITrelmo::get_ResultCode)) +
                               L") " + GetString(driver, &ITrelmo::get_ResultDescription) +
                               L"\r\nПродолжить выполнение?";
-    return MessageBoxW(Handle(), text.c_str(), AppTitle, MB_YESNO | MB_ICONWARNING) == IDYES;
+    if (MessageBoxW(Handle(), text.c_str(), AppTitle, MB_YESNO | MB_ICONWARNING) != IDYES)
+        return false;
+    ProcessMessages();
+    return true;
+}
+
+void TfmProg::Wait(int ms) {
+    Sleep(static_cast<DWORD>(ms));
+    ProcessMessages();
 }

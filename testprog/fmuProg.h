@@ -3,16 +3,11 @@
 #pragma once
 
 #include "testprog/untPage.h"
+#include "untFirmware.h"
 
 #include <string>
 
-// Block n (from 1) of a firmware image: the 64 bytes at (n - 1) * 64, the part past the end of
-// the image filled with zero bytes.
-std::string FirmwareBlock(const std::string& image, int number);
-// 64-byte blocks of an image, a last partial block counted.
-int FirmwareBlockCount(const std::string& image);
-
-class TfmProg : public TPage {
+class TfmProg : public TPage, private TFirmwareUi {
 public:
     TfmProg();
 
@@ -30,8 +25,18 @@ private:
     void btnWriteBlockClick();
     void btnWriteAllClick();
     void WriteAllBlocks(const std::wstring& fileName);
+
+    // The blocks alone: the mode buttons are the user's.
+    void StepEnded(TFirmwareStep, int, bool) override {}
+    void StartProgress(int blocks) override;
+    void BlockStarted(int number) override;
+    void BlockWritten(int number) override;
+    bool CancelRequested() override { return Stop; }
     // Yes to go on with the failed block.
-    bool AskContinue(ITrelmo* driver);
+    bool RetryBlock(int number, int tries, int code) override;
+    void BlocksWritten(int) override {}
+    void BlocksAbandoned(int, int, bool) override {}
+    void Wait(int ms) override;
 
     bool Stop = false;
     bool Running = false;

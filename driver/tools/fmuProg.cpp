@@ -2,6 +2,7 @@
 
 #include "untCodePage.h"
 #include "untComCall.h"
+#include "untComFirmware.h"
 #include "driver/core/untConst.h"
 #include "untDialog.h"
 #include "untFileDialog.h"
@@ -14,10 +15,6 @@
 
 namespace {
 const char SoftwareFileValue[] = "SoftwareFileName";
-const std::size_t BlockBytes = 64;
-const DWORD ReconnectLimitMs = 3000;
-const DWORD ReconnectPauseMs = 50;
-const LONG NoLink = -1;
 
 // Blanks and control characters, as users paste them along with a path.
 std::wstring Trimmed(const std::wstring& text) {
@@ -55,7 +52,7 @@ std::string ReadFirmware(const std::wstring& name) {
     return data;
 }
 
-class TfmProg : public TDialog {
+class TfmProg : public TDialog, private TFirmwareUi {
 public:
     explicit TfmProg(ITrelmo* driver) : TDialog(IDD_PROG), Driver(driver) {}
 
@@ -79,7 +76,7 @@ protected:
             Browse();
             return true;
         case IDC_PROG_CANCEL:
-            CancelRequested = true;
+            Cancelling = true;
             return true;
         case IDC_PROG_CLOSE:
         case IDCANCEL: // Esc is the close button, which is disabled while writing
@@ -100,7 +97,7 @@ protected:
 
     // The close box: stops a write at the next block; the file name is not kept.
     void OnClose() override {
-        CancelRequested = true;
+        Cancelling = true;
         if (!Writing)
             Close(IDCANCEL);
         else
@@ -182,22 +179,49 @@ private:
         SelectObject(dc, font);
     }
 
-    // False after showing the failure: the update is abandoned.
-    bool ResultOk(LONG code) {
-        if (code == 0)
-            return true;
+    // A step's result, in a box when the update ends there.
+    void StepEnded(TFirmwareStep, int, bool failed) override {
+        if (!failed)
+            return;
         const std::wstring text = std::to_wstring(GetLong(Driver, &ITrelmo::get_ResultCode)) +
                                   L", " + GetString(Driver, &ITrelmo::get_ResultDescription);
         DriverMessageBox(Handle(), text, MB_OK | MB_ICONERROR);
-        return false;
     }
 
+    void StartProgress(int blocks) override {
+        Blocks = blocks;
+        SetProgress(0);
+        Show(IDC_PROG_BAR, true);
+        Enable(IDC_PROG_CANCEL, true);
+        Focus(IDC_PROG_CANCEL);
+    }
+
+    void BlockStarted(int) override {}
+
+    void BlockWritten(int number) override {
+        SetProgress(number);
+        ProcessMessages();
+    }
+
+    bool CancelRequested() override { return Cancelling; }
+
     // After a failed block: Yes sends it again, No ends the update.
-    bool RetryBlock() {
+    bool RetryBlock(int, int, int) override {
         const std::wstring text =
             L"(" + std::to_wstring(GetLong(Driver, &ITrelmo::get_ResultCode)) + L") " +
             GetString(Driver, &ITrelmo::get_ResultDescription) + L"\r\nПродолжить выполнение?";
-        return DriverMessageBox(Handle(), text, MB_YESNO | MB_ICONWARNING) == IDYES;
+        if (DriverMessageBox(Handle(), text, MB_YESNO | MB_ICONWARNING) != IDYES)
+            return false;
+        ProcessMessages();
+        return true;
+    }
+
+    void BlocksWritten(int) override {}
+    void BlocksAbandoned(int, int, bool) override {}
+
+    void Wait(int ms) override {
+        Sleep(static_cast<DWORD>(ms));
+        ProcessMessages();
     }
 
     // "Закрыть" goes first and comes back last, so that it alone tells a busy dialog. The
@@ -220,12 +244,15 @@ private:
         Enable(IDC_PROG_CLOSE, true);
     }
 
+    // The board is brought back once it answers at all: SetExchangeParam tells what is wrong.
     void Update() {
-        CancelRequested = false;
+        Cancelling = false;
         SetBusy(true);
         std::wstring failure;
         try {
-            WriteImage(ReadFirmware(Trimmed(Text(IDC_PROG_FILE))));
+            const std::string image = ReadFirmware(Trimmed(Text(IDC_PROG_FILE)));
+            TComFirmwareDriver firmware(Driver);
+            TFirmwareWriter(firmware, *this).Update(image, TRestartAnswer::Any);
         } catch (const std::exception& e) {
             failure = Cp1251ToWide(e.what());
         }
@@ -240,62 +267,8 @@ private:
             Close(IDCANCEL);
     }
 
-    void WriteImage(const std::string& image) {
-        if (!ResultOk(Call(Driver, &ITrelmo::EnterProgramMode)))
-            return;
-        Blocks = static_cast<LONG>((image.size() + BlockBytes - 1) / BlockBytes);
-        SetProgress(0);
-        Show(IDC_PROG_BAR, true);
-        Enable(IDC_PROG_CANCEL, true);
-        Focus(IDC_PROG_CANCEL);
-        for (LONG block = 1; block <= Blocks;) {
-            if (CancelRequested)
-                return;
-            // The tail of the last block past the file's end is sent as zero bytes.
-            std::string data =
-                image.substr(static_cast<std::size_t>(block - 1) * BlockBytes, BlockBytes);
-            data.resize(BlockBytes, '\0');
-            PutString(Driver, &ITrelmo::put_DataBlock, Cp1251ToWide(data));
-            PutLong(Driver, &ITrelmo::put_BlockNumber, block);
-            if (Call(Driver, &ITrelmo::WriteProgramBlock) == 0)
-                SetProgress(block++);
-            else if (!RetryBlock())
-                return;
-            ProcessMessages();
-        }
-        if (ResultOk(Call(Driver, &ITrelmo::ExitProgramMode)))
-            RestoreExchange();
-    }
-
-    // The board restarts at 2400 baud: find it there, then give it the driver's own speed
-    // and byte time-out again.
-    void RestoreExchange() {
-        const LONG kept = GetLong(Driver, &ITrelmo::get_BaudRate);
-        try {
-            PutLong(Driver, &ITrelmo::put_BaudRate, 2400);
-            Call(Driver, &ITrelmo::OpenPort);
-            const DWORD start = GetTickCount();
-            while (Call(Driver, &ITrelmo::ReadStatus) == NoLink) {
-                Sleep(ReconnectPauseMs);
-                ProcessMessages();
-                if (GetTickCount() - start > ReconnectLimitMs) {
-                    ResultOk(GetLong(Driver, &ITrelmo::get_ResultCode));
-                    PutLong(Driver, &ITrelmo::put_BaudRate, kept);
-                    return;
-                }
-            }
-            PutLong(Driver, &ITrelmo::put_DeviceTimeout, GetLong(Driver, &ITrelmo::get_Timeout));
-            PutLong(Driver, &ITrelmo::put_DeviceBaudRate, kept);
-            ResultOk(Call(Driver, &ITrelmo::SetExchangeParam));
-        } catch (...) {
-            PutLong(Driver, &ITrelmo::put_BaudRate, kept);
-            throw;
-        }
-        PutLong(Driver, &ITrelmo::put_BaudRate, kept);
-    }
-
     ITrelmo* Driver;
-    bool CancelRequested = false;
+    bool Cancelling = false;
     bool Writing = false;
     bool CloseAfterWrite = false;
     LONG Blocks = 0, Written = 0;
