@@ -11,6 +11,7 @@
 #include "TrelmoLib_TLB.h"
 #include "driver/core/untConst.h"
 #include "untHeapCount.h"
+#include "untHolders.h"
 #include "untPaired.h"
 #include "untReport.h"
 #include "untWorkloads.h"
@@ -121,17 +122,13 @@ public:
     TComLibrary(const TComLibrary&) = delete;
     TComLibrary& operator=(const TComLibrary&) = delete;
 
-    // A new object on `port`, with the benchmarks' settings; the caller releases it.
-    ITrelmo* Create(int port) {
-        IClassFactory* factory = nullptr;
-        ITrelmo* object = nullptr;
-        if (FAILED(GetClassObject(CLSID_Trelmo, IID_IClassFactory,
-                                  reinterpret_cast<void**>(&factory))))
+    // A new object on `port`, with the benchmarks' settings.
+    TComPtr<ITrelmo> Create(int port) {
+        TComPtr<IClassFactory> factory;
+        TComPtr<ITrelmo> object;
+        if (FAILED(GetClassObject(CLSID_Trelmo, IID_IClassFactory, factory.Put())))
             throw std::runtime_error("Trelmo.dll gives no class factory");
-        const HRESULT created =
-            factory->CreateInstance(nullptr, IID_ITrelmo, reinterpret_cast<void**>(&object));
-        factory->Release();
-        if (FAILED(created))
+        if (FAILED(factory->CreateInstance(nullptr, IID_ITrelmo, object.Put())))
             throw std::runtime_error("the class factory made no object");
         object->put_LogOn(VARIANT_FALSE);
         object->put_Timeout(200);
@@ -172,19 +169,17 @@ void MeasureComHeap(TComLibrary& library, int port) {
     // The library's first objects pay for what lives as long as the process (type
     // information, static texts): that is not the object's.
     for (int i = 0; i < 2; ++i) {
-        ITrelmo* warm = library.Create(port);
-        StatusCom(warm);
-        warm->Release();
+        StatusCom(library.Create(port).Get());
     }
     const long long before = HeapBusyBytes();
-    ITrelmo* object = library.Create(port);
+    TComPtr<ITrelmo> object = library.Create(port);
     std::printf("%-44s %7lld bytes\n", "COM object, created:", HeapBusyBytes() - before);
-    StatusCom(object);
+    StatusCom(object.Get());
     std::printf("%-44s %7lld bytes\n", "after one ReadStatus:", HeapBusyBytes() - before);
     for (int i = 0; i < 1000; ++i)
-        StatusCom(object);
+        StatusCom(object.Get());
     std::printf("%-44s %7lld bytes\n", "after 1000 more ReadStatus:", HeapBusyBytes() - before);
-    object->Release();
+    object.Reset();
     std::printf("%-44s %7lld bytes\n", "left after Release:", HeapBusyBytes() - before);
 }
 
@@ -218,14 +213,14 @@ int main(int argc, char** argv) {
             Measure("tables", options.Seconds, 4, on(WholeRounds(TablesRaw, TablesDriver)));
             driver.reset();
             // The COM object's own path on top of the driver: dispatch through its vtable.
-            ITrelmo* object = library.Create(options.Port);
+            const TComPtr<ITrelmo> object = library.Create(options.Port);
             Measure(
                 "com", options.Seconds, 50,
                 [&](TPairedMeter& meter) {
-                    meter.Round([&] { return StatusRaw(raw); }, [&] { return StatusCom(object); });
+                    meter.Round([&] { return StatusRaw(raw); },
+                                [&] { return StatusCom(object.Get()); });
                 },
                 "object");
-            object->Release();
         }
 
         PrintHeading("time to \"no link\" from a silent board");

@@ -1,5 +1,7 @@
 #include "untRawPort.h"
 
+#include "untHolders.h"
+
 #include <windows.h>
 
 #include <stdexcept>
@@ -14,20 +16,20 @@ const DWORD CommandTimeoutMs = 1000;
 } // namespace
 
 struct TRawPort::TImpl {
-    HANDLE Handle = INVALID_HANDLE_VALUE;
+    THandle Handle;
 };
 
 TRawPort::TRawPort(const std::string& device) : Impl(std::make_unique<TImpl>()) {
     const std::wstring name(device.begin(), device.end());
-    Impl->Handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-    if (Impl->Handle == INVALID_HANDLE_VALUE)
+    Impl->Handle.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+    if (!Impl->Handle)
         Fail("CreateFile " + device);
-    if (!SetupComm(Impl->Handle, 1024, 1024))
+    if (!SetupComm(Impl->Handle.Get(), 1024, 1024))
         Fail("SetupComm");
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    GetCommState(Impl->Handle, &dcb);
+    GetCommState(Impl->Handle.Get(), &dcb);
     dcb.BaudRate = CBR_2400;
     dcb.fBinary = TRUE;
     dcb.fParity = FALSE;
@@ -41,34 +43,32 @@ TRawPort::TRawPort(const std::string& device) : Impl(std::make_unique<TImpl>()) 
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
-    if (!SetCommState(Impl->Handle, &dcb))
+    if (!SetCommState(Impl->Handle.Get(), &dcb))
         Fail("SetCommState");
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = ByteTimeoutMs;
     timeouts.ReadTotalTimeoutMultiplier = 1;
     timeouts.ReadTotalTimeoutConstant = CommandTimeoutMs;
     timeouts.WriteTotalTimeoutMultiplier = ByteTimeoutMs;
-    if (!SetCommTimeouts(Impl->Handle, &timeouts))
+    if (!SetCommTimeouts(Impl->Handle.Get(), &timeouts))
         Fail("SetCommTimeouts");
 }
 
-TRawPort::~TRawPort() {
-    CloseHandle(Impl->Handle);
-}
+TRawPort::~TRawPort() = default;
 
 void TRawPort::Purge() {
-    PurgeComm(Impl->Handle, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    PurgeComm(Impl->Handle.Get(), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
 }
 
 bool TRawPort::Write(const std::uint8_t* data, std::size_t size) {
     DWORD written = 0;
-    return WriteFile(Impl->Handle, data, static_cast<DWORD>(size), &written, nullptr) &&
+    return WriteFile(Impl->Handle.Get(), data, static_cast<DWORD>(size), &written, nullptr) &&
            written == size;
 }
 
 std::size_t TRawPort::Read(std::uint8_t* data, std::size_t count) {
     DWORD got = 0;
-    if (!ReadFile(Impl->Handle, data, static_cast<DWORD>(count), &got, nullptr))
+    if (!ReadFile(Impl->Handle.Get(), data, static_cast<DWORD>(count), &got, nullptr))
         return 0;
     return got;
 }

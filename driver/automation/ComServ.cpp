@@ -5,6 +5,7 @@
 #include "ole1C.h"
 #include "oleMain.h"
 #include "driver/tools/untPage.h"
+#include "untHolders.h"
 
 #include <new>
 #include <string>
@@ -21,23 +22,18 @@ const wchar_t* const ServerName = L"Addin";
 const wchar_t* const ClassName = L"Trelmo";
 const DWORD InvisibleAtRuntime = 1024; // OLEMISC_INVISIBLEATRUNTIME
 
+// The object starts with one reference, held here until QueryInterface gives the caller one.
 HRESULT CreateTrelmo(REFIID iid, void** object) {
-    TServerObject* trelmo = nullptr;
+    TComPtr<TServerObject> trelmo;
     try {
-        trelmo = new TServerObject;
+        trelmo.Reset(new TServerObject);
         trelmo->Initialize();
     } catch (const std::bad_alloc&) {
-        if (trelmo)
-            trelmo->Release();
         return E_OUTOFMEMORY;
     } catch (...) {
-        if (trelmo)
-            trelmo->Release();
-        return E_FAIL;
+        return E_FAIL; // a class factory answers with an HRESULT alone
     }
-    const HRESULT result = trelmo->QueryInterface(iid, object);
-    trelmo->Release(); // the object starts with one reference, now the caller's
-    return result;
+    return trelmo->QueryInterface(iid, object);
 }
 
 // One factory per creatable class. It lives as long as the module, so it counts no
@@ -138,19 +134,17 @@ void CheckResult(HRESULT result) {
 // when `name` is given, one more named value.
 void WriteKey(const std::wstring& key, const std::wstring& value, const wchar_t* name = nullptr,
               const std::wstring& namedValue = {}) {
-    HKEY handle;
+    TRegKey handle;
     CheckStatus(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                                &handle, nullptr));
+                                handle.Out(), nullptr));
     auto set = [&](const wchar_t* valueName, const std::wstring& text) {
-        return RegSetValueExW(handle, valueName, 0, REG_SZ,
-                              reinterpret_cast<const BYTE*>(text.c_str()),
-                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        CheckStatus(RegSetValueExW(handle.Get(), valueName, 0, REG_SZ,
+                                   reinterpret_cast<const BYTE*>(text.c_str()),
+                                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))));
     };
-    LSTATUS status = set(nullptr, value);
-    if (status == ERROR_SUCCESS && name)
-        status = set(name, namedValue);
-    RegCloseKey(handle);
-    CheckStatus(status);
+    set(nullptr, value);
+    if (name)
+        set(name, namedValue);
 }
 
 // A key that is already gone counts as removed.
@@ -161,11 +155,9 @@ void DeleteTree(const std::wstring& key) {
 }
 
 bool KeyExists(const std::wstring& key, REGSAM view = 0) {
-    HKEY handle;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
+    TRegKey handle;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ | view, handle.Out()) ==
+           ERROR_SUCCESS;
 }
 
 std::wstring ClassKey() {
@@ -191,17 +183,15 @@ bool OtherViewHasClass() {
 
 // The type library carried in the module.
 struct TTypeLibrary {
-    ITypeLib* Library = nullptr;
-    TLIBATTR* Attributes = nullptr;
+    TComPtr<ITypeLib> Library;
+    TLIBATTR* Attributes = nullptr; // the library's own memory, which goes back before it
     explicit TTypeLibrary(const std::wstring& path) {
-        CheckResult(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &Library));
+        CheckResult(LoadTypeLibEx(path.c_str(), REGKIND_NONE, Library.Out()));
         CheckResult(Library->GetLibAttr(&Attributes));
     }
     ~TTypeLibrary() {
         if (Attributes)
             Library->ReleaseTLibAttr(Attributes);
-        if (Library)
-            Library->Release();
     }
     TTypeLibrary(const TTypeLibrary&) = delete;
     TTypeLibrary& operator=(const TTypeLibrary&) = delete;
@@ -248,7 +238,7 @@ void RegisterServer() {
     CheckResult(path.empty() ? E_FAIL : S_OK);
     TTypeLibrary library(path);
     std::wstring help = FolderOf(path);
-    CheckResult(RegisterTypeLib(library.Library, path.data(), help.data()));
+    CheckResult(RegisterTypeLib(library.Library.Get(), path.data(), help.data()));
     RegisterTrelmo(path, GuidText(library.Attributes->guid));
     RegisterPage(path);
 }
@@ -261,19 +251,16 @@ void UnregisterTypeLibrary(const TTypeLibrary& library) {
     if (!KeyExists(library.PlatformKey()))
         return;
     const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE oleaut = LoadLibraryW(L"oleaut32.dll");
+    const TModule oleaut(LoadLibraryW(L"oleaut32.dll"));
     SetErrorMode(oldMode);
     if (!oleaut)
         return;
     auto unregister = reinterpret_cast<TUnRegisterTypeLib>(
-        reinterpret_cast<void (*)()>(GetProcAddress(oleaut, "UnRegisterTypeLib")));
-    HRESULT result = S_OK;
+        reinterpret_cast<void (*)()>(GetProcAddress(oleaut.Get(), "UnRegisterTypeLib")));
     if (unregister) {
         const TLIBATTR& a = *library.Attributes;
-        result = unregister(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
+        CheckResult(unregister(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind));
     }
-    FreeLibrary(oleaut);
-    CheckResult(result);
 }
 
 // Removes this bitness's path of the type library and leaves the rest to the other one.
@@ -303,7 +290,7 @@ template <class TStep> HRESULT Registration(TStep step) {
         step();
         return S_OK;
     } catch (...) {
-        return E_FAIL;
+        return E_FAIL; // regsvr32 and installers read the HRESULT alone
     }
 }
 } // namespace

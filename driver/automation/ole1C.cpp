@@ -1,5 +1,7 @@
 #include "ole1C.h"
 
+#include "untHolders.h"
+
 #include <oleauto.h>
 
 void* Tole1C::FindInterface(REFIID iid) {
@@ -33,11 +35,10 @@ STDMETHODIMP Tole1C::Done() {
 STDMETHODIMP Tole1C::GetInfo(SAFEARRAY** info) {
     if (!info)
         return E_POINTER;
-    VARIANT version;
-    V_VT(&version) = VT_BSTR;
-    V_BSTR(&version) = SysAllocString(L"1000");
+    TVariant version;
+    V_VT(&version.V) = VT_BSTR;
+    V_BSTR(&version.V) = SysAllocString(L"1000");
     LONG index = 0;
-    SafeArrayPutElement(*info, &index, &version);
-    VariantClear(&version);
+    SafeArrayPutElement(*info, &index, &version.V); // the array keeps a copy
     return S_OK;
 }

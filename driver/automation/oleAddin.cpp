@@ -1,6 +1,7 @@
 #include "oleAddin.h"
 
 #include "untCodePage.h"
+#include "untHolders.h"
 
 #include <oleauto.h>
 
@@ -24,11 +25,6 @@ struct TFuncDescHold {
         if (Desc)
             Info.ReleaseFuncDesc(Desc);
     }
-};
-
-struct TBstrHold {
-    BSTR Text = nullptr;
-    ~TBstrHold() { SysFreeString(Text); }
 };
 
 // The type library keeps its strings as cp1251 bytes and oleaut32 decodes them with the
@@ -98,10 +94,9 @@ HRESULT ItemMark(const TAddinItems& registry, LONG index, bool TAddinItem::*mark
 // 1C knows no VT_BOOL or VT_CY: booleans go as 1/0, currency as a double.
 void ToHostValue(DWORD varType, VARIANT& value) {
     if (varType == VT_BOOL) {
-        VARIANT flag;
-        VariantInit(&flag);
-        bool set = SUCCEEDED(VariantChangeType(&flag, &value, 0, VT_BOOL)) && V_BOOL(&flag);
-        VariantClear(&value);
+        TVariant flag;
+        bool set = SUCCEEDED(VariantChangeType(&flag.V, &value, 0, VT_BOOL)) && V_BOOL(&flag.V);
+        VariantClear(&value); // the host's variant, emptied in place for the new value
         V_VT(&value) = VT_I4;
         V_I4(&value) = set ? 1 : 0;
     } else if (varType == VT_CY) {
@@ -127,18 +122,15 @@ void ToleAddin::BuildRegistries() {
 
 void ToleAddin::FillRegistries() {
     UINT count = 0;
-    ITypeInfo* info = nullptr;
-    if (FAILED(GetTypeInfoCount(&count)) || count == 0 || FAILED(GetTypeInfo(0, 0, &info)) || !info)
+    TComPtr<ITypeInfo> info;
+    if (FAILED(GetTypeInfoCount(&count)) || count == 0 || FAILED(GetTypeInfo(0, 0, info.Out())) ||
+        !info)
         return;
-    struct TRelease {
-        ITypeInfo* Info;
-        ~TRelease() { Info->Release(); }
-    } release{info};
-    TTypeAttrHold attr{*info};
+    TTypeAttrHold attr{*info.Get()};
     if (FAILED(info->GetTypeAttr(&attr.Attr)))
         return;
     for (UINT i = 0; i < attr.Attr->cFuncs; ++i)
-        if (!AddFunction(*info, i))
+        if (!AddFunction(*info.Get(), i))
             return;
 }
 
@@ -149,15 +141,15 @@ bool ToleAddin::AddFunction(ITypeInfo& info, UINT index) {
     if (FAILED(info.GetFuncDesc(index, &func.Desc)))
         return false;
     const FUNCDESC& desc = *func.Desc;
-    TBstrHold name, help;
-    if (FAILED(info.GetDocumentation(desc.memid, &name.Text, &help.Text, nullptr, nullptr)))
+    TBstr name, help;
+    if (FAILED(info.GetDocumentation(desc.memid, name.Out(), help.Out(), nullptr, nullptr)))
         return false;
     if (desc.invkind != INVOKE_FUNC && desc.invkind != INVOKE_PROPERTYGET) {
         MarkWritable(desc.memid);
         return true;
     }
-    std::string english = TypeInfoText(name.Text);
-    std::string russian = TypeInfoText(help.Text);
+    std::string english = TypeInfoText(name.B);
+    std::string russian = TypeInfoText(help.B);
     TAddinItem& item = (desc.invkind == INVOKE_FUNC ? Methods : Props).Add();
     item.DispID = desc.memid;
     item.Name = std::move(english);

@@ -4,6 +4,7 @@
 #include "untCtrl.h"
 
 #include "oleMain.h"
+#include "untHolders.h"
 
 #include <ole2.h>
 #include <olectl.h>
@@ -24,27 +25,14 @@ constexpr DWORD MiscStatus = OLEMISC_INVISIBLEATRUNTIME | OLEMISC_SETCLIENTSITEF
                              OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
                              OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
 
-template <class T> void Assign(T*& target, T* value) {
-    if (value)
-        value->AddRef();
-    if (target)
-        target->Release();
-    target = value;
-}
-
-template <class T> void ReleaseAndClear(T*& target) {
-    if (target) {
-        T* old = target;
-        target = nullptr;
-        old->Release();
-    }
+// The caller's own reference to an interface held here, for an out-parameter.
+template <class T> T* CountedCopy(const TComPtr<T>& held) {
+    return TComPtr<T>::Share(held.Get()).Detach();
 }
 
 SIZE ScreenDpi() {
-    HDC screen = GetDC(nullptr);
-    const SIZE dpi{GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, LOGPIXELSY)};
-    ReleaseDC(nullptr, screen);
-    return dpi;
+    const TWindowDc screen(nullptr);
+    return {GetDeviceCaps(screen.Get(), LOGPIXELSX), GetDeviceCaps(screen.Get(), LOGPIXELSY)};
 }
 
 SIZEL ControlExtent() {
@@ -123,36 +111,32 @@ private:
     bool RealizeOwnPalette(bool background);
 
     HWND Window = nullptr;
-    HBITMAP Bitmap = nullptr;
-    HPALETTE Palette = nullptr;
+    TGdiObject<HBITMAP> Bitmap;
+    TGdiObject<HPALETTE> Palette;
     SIZE BitmapSize{};
     COLORREF TransparentColour = 0;
 };
 
+// The window goes before the picture it paints.
 TAxCtrl::~TAxCtrl() {
     Destroy();
-    if (Palette)
-        DeleteObject(Palette);
-    if (Bitmap)
-        DeleteObject(Bitmap);
 }
 
 // A DIB section keeps the 16-colour table, which gives the palette. The bottom-left pixel's
 // colour is the transparent one, so the bitmap can be drawn in any paint program.
 void TAxCtrl::LoadPicture() {
-    Bitmap = static_cast<HBITMAP>(LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(BitmapResource),
-                                             IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    Bitmap.Reset(static_cast<HBITMAP>(LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(BitmapResource),
+                                                 IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     BITMAP info{};
-    if (!Bitmap || !GetObjectW(Bitmap, sizeof info, &info))
+    if (!Bitmap || !GetObjectW(Bitmap.Get(), sizeof info, &info))
         return;
     BitmapSize = {info.bmWidth, info.bmHeight};
-    HDC memory = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(memory, Bitmap);
-    TransparentColour = GetPixel(memory, 0, info.bmHeight - 1);
+    const TMemoryDc memory(CreateCompatibleDC(nullptr));
+    HGDIOBJ old = SelectObject(memory.Get(), Bitmap.Get());
+    TransparentColour = GetPixel(memory.Get(), 0, info.bmHeight - 1);
     RGBQUAD colours[256];
-    Palette = PaletteFromColourTable(colours, GetDIBColorTable(memory, 0, 256, colours));
-    SelectObject(memory, old);
-    DeleteDC(memory);
+    Palette.Reset(PaletteFromColourTable(colours, GetDIBColorTable(memory.Get(), 0, 256, colours)));
+    SelectObject(memory.Get(), old);
 }
 
 bool TAxCtrl::Create(HWND parent, const RECT& position) {
@@ -198,7 +182,7 @@ void TAxCtrl::Place(const RECT& position, const RECT* clip) {
 void TAxCtrl::Paint(HDC dc, const RECT& bounds, bool backgroundPalette) const {
     HPALETTE oldPalette = nullptr;
     if (Palette) {
-        oldPalette = SelectPalette(dc, Palette, backgroundPalette);
+        oldPalette = SelectPalette(dc, Palette.Get(), backgroundPalette);
         RealizePalette(dc);
     }
     DrawRaisedFrame(dc, bounds);
@@ -213,26 +197,26 @@ void TAxCtrl::Paint(HDC dc, const RECT& bounds, bool backgroundPalette) const {
 void TAxCtrl::DrawPicture(HDC dc, const RECT& inner) const {
     if (!Bitmap)
         return;
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(memory, Bitmap);
+    const TMemoryDc memory(CreateCompatibleDC(dc));
+    HGDIOBJ old = SelectObject(memory.Get(), Bitmap.Get());
     GdiTransparentBlt(dc, Centred(inner.left, inner.right - inner.left, BitmapSize.cx),
                       Centred(inner.top, inner.bottom - inner.top, BitmapSize.cy), BitmapSize.cx,
-                      BitmapSize.cy, memory, 0, 0, BitmapSize.cx, BitmapSize.cy, TransparentColour);
-    SelectObject(memory, old);
-    DeleteDC(memory);
+                      BitmapSize.cy, memory.Get(), 0, 0, BitmapSize.cx, BitmapSize.cy,
+                      TransparentColour);
+    SelectObject(memory.Get(), old);
 }
 
 LOGPALETTE* TAxCtrl::CopyPalette() const {
     if (!Palette)
         return nullptr;
-    const UINT count = GetPaletteEntries(Palette, 0, 0, nullptr);
+    const UINT count = GetPaletteEntries(Palette.Get(), 0, 0, nullptr);
     auto* copy =
         static_cast<LOGPALETTE*>(CoTaskMemAlloc(sizeof(LOGPALETTE) + count * sizeof(PALETTEENTRY)));
     if (!copy)
         return nullptr;
     copy->palVersion = 0x300;
     copy->palNumEntries = static_cast<WORD>(count);
-    GetPaletteEntries(Palette, 0, count, copy->palPalEntry);
+    GetPaletteEntries(Palette.Get(), 0, count, copy->palPalEntry);
     return copy;
 }
 
@@ -291,12 +275,11 @@ void TAxCtrl::OnPaint() {
 bool TAxCtrl::RealizeOwnPalette(bool background) {
     if (!Palette)
         return false;
-    HDC dc = GetDC(Window);
-    HPALETTE old = SelectPalette(dc, Palette, background);
-    if (RealizePalette(dc) > 0)
+    const TWindowDc dc(Window);
+    HPALETTE old = SelectPalette(dc.Get(), Palette.Get(), background);
+    if (RealizePalette(dc.Get()) > 0)
         InvalidateRect(Window, nullptr, FALSE);
-    SelectPalette(dc, old, TRUE);
-    ReleaseDC(Window, dc);
+    SelectPalette(dc.Get(), old, TRUE);
     return true;
 }
 
@@ -390,24 +373,25 @@ private:
     HRESULT CreateWindowInSite();
     HRESULT EnsureAdviseHolder();
 
-    IUnknown* Outer;
-    IOleClientSite* ClientSite = nullptr;
-    IOleInPlaceSite* InPlaceSite = nullptr; // while in-place active
+    IUnknown* Outer; // not counted: it owns this
+    TComPtr<IOleClientSite> ClientSite;
+    TComPtr<IOleInPlaceSite> InPlaceSite; // while in-place active
     bool UIActive = false;
-    IOleAdviseHolder* AdviseHolder = nullptr;
-    IAdviseSink* ViewSink = nullptr;
+    TComPtr<IOleAdviseHolder> AdviseHolder;
+    TComPtr<IAdviseSink> ViewSink;
     DWORD ViewAspects = 0;
     DWORD ViewFlags = 0;
     TAxCtrl Ctrl;
 };
 
-// Calling back into a container from a destructor is asking for trouble: only let go.
+// Calling back into a container from a destructor is asking for trouble: only let go, the
+// window first, then the container's interfaces in the order containers have always seen.
 TOleControl::TImpl::~TImpl() {
     Ctrl.Destroy();
-    ReleaseAndClear(InPlaceSite);
-    ReleaseAndClear(ClientSite);
-    ReleaseAndClear(AdviseHolder);
-    ReleaseAndClear(ViewSink);
+    InPlaceSite.Reset();
+    ClientSite.Reset();
+    AdviseHolder.Reset();
+    ViewSink.Reset();
 }
 
 void* TOleControl::TImpl::Find(REFIID iid) {
@@ -427,16 +411,14 @@ void* TOleControl::TImpl::Find(REFIID iid) {
 }
 
 STDMETHODIMP TOleControl::TImpl::SetClientSite(IOleClientSite* site) {
-    Assign(ClientSite, site);
+    ClientSite = TComPtr<IOleClientSite>::Share(site);
     return S_OK;
 }
 
 STDMETHODIMP TOleControl::TImpl::GetClientSite(IOleClientSite** site) {
     if (!site)
         return E_POINTER;
-    *site = ClientSite;
-    if (ClientSite)
-        ClientSite->AddRef();
+    *site = CountedCopy(ClientSite);
     return S_OK;
 }
 
@@ -451,7 +433,7 @@ STDMETHODIMP TOleControl::TImpl::Close(DWORD) {
 STDMETHODIMP TOleControl::TImpl::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG, HWND,
                                         LPCRECT) {
     // The in-place site knows the parent window and the position better than the arguments.
-    IOleClientSite* site = activeSite ? activeSite : ClientSite;
+    IOleClientSite* site = activeSite ? activeSite : ClientSite.Get();
     switch (verb) {
     case OLEIVERB_PRIMARY:
     case OLEIVERB_SHOW:
@@ -491,22 +473,19 @@ HRESULT TOleControl::TImpl::Activate(IOleClientSite* site, bool userInterface) {
 HRESULT TOleControl::TImpl::OpenInPlace(IOleClientSite* site) {
     if (!site)
         return E_UNEXPECTED;
-    IOleInPlaceSite* inPlaceSite = nullptr;
-    HRESULT result =
-        site->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlaceSite));
+    TComPtr<IOleInPlaceSite> inPlaceSite;
+    HRESULT result = site->QueryInterface(IID_IOleInPlaceSite, inPlaceSite.Put());
     if (FAILED(result))
         return result;
     result = inPlaceSite->CanInPlaceActivate();
-    if (result != S_OK) {
-        inPlaceSite->Release();
+    if (result != S_OK)
         return FAILED(result) ? result : E_FAIL;
-    }
-    InPlaceSite = inPlaceSite;
+    InPlaceSite = std::move(inPlaceSite);
     InPlaceSite->OnInPlaceActivate();
     result = CreateWindowInSite();
     if (FAILED(result)) {
         InPlaceSite->OnInPlaceDeactivate();
-        ReleaseAndClear(InPlaceSite);
+        InPlaceSite.Reset();
     }
     return result;
 }
@@ -516,14 +495,16 @@ HRESULT TOleControl::TImpl::CreateWindowInSite() {
     HRESULT result = InPlaceSite->GetWindow(&parent);
     if (FAILED(result))
         return result;
-    IOleInPlaceFrame* frame = nullptr;
-    IOleInPlaceUIWindow* document = nullptr;
     RECT position{}, clip{};
-    OLEINPLACEFRAMEINFO frameInfo{};
-    frameInfo.cb = sizeof frameInfo;
-    result = InPlaceSite->GetWindowContext(&frame, &document, &position, &clip, &frameInfo);
-    ReleaseAndClear(frame);
-    ReleaseAndClear(document);
+    {
+        // A control without menus or toolbars needs neither; the frame goes first.
+        TComPtr<IOleInPlaceUIWindow> document;
+        TComPtr<IOleInPlaceFrame> frame;
+        OLEINPLACEFRAMEINFO frameInfo{};
+        frameInfo.cb = sizeof frameInfo;
+        result = InPlaceSite->GetWindowContext(frame.Out(), document.Out(), &position, &clip,
+                                               &frameInfo);
+    }
     if (FAILED(result))
         return result;
     if (!Ctrl.Create(parent, position))
@@ -573,7 +554,7 @@ STDMETHODIMP TOleControl::TImpl::GetExtent(DWORD aspect, SIZEL* size) {
 }
 
 HRESULT TOleControl::TImpl::EnsureAdviseHolder() {
-    return AdviseHolder ? S_OK : CreateOleAdviseHolder(&AdviseHolder);
+    return AdviseHolder ? S_OK : CreateOleAdviseHolder(AdviseHolder.Out());
 }
 
 STDMETHODIMP TOleControl::TImpl::Advise(IAdviseSink* sink, DWORD* connection) {
@@ -609,10 +590,8 @@ STDMETHODIMP TOleControl::TImpl::InPlaceDeactivate() {
         return S_OK;
     UIDeactivate();
     Ctrl.Destroy();
-    IOleInPlaceSite* site = InPlaceSite;
-    InPlaceSite = nullptr;
+    const TComPtr<IOleInPlaceSite> site = std::move(InPlaceSite);
     site->OnInPlaceDeactivate();
-    site->Release();
     return S_OK;
 }
 
@@ -667,7 +646,7 @@ STDMETHODIMP TOleControl::TImpl::GetColorSet(DWORD aspect, LONG, void*, DVTARGET
 }
 
 STDMETHODIMP TOleControl::TImpl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
-    Assign(ViewSink, sink);
+    ViewSink = TComPtr<IAdviseSink>::Share(sink);
     ViewAspects = aspects;
     ViewFlags = flags;
     if (sink && (flags & ADVF_PRIMEFIRST))
@@ -680,11 +659,8 @@ STDMETHODIMP TOleControl::TImpl::GetAdvise(DWORD* aspects, DWORD* flags, IAdvise
         *aspects = ViewAspects;
     if (flags)
         *flags = ViewFlags;
-    if (sink) {
-        *sink = ViewSink;
-        if (ViewSink)
-            ViewSink->AddRef();
-    }
+    if (sink)
+        *sink = CountedCopy(ViewSink);
     return S_OK;
 }
 

@@ -1,10 +1,12 @@
 // Owners of Win32 and COM resources, so that no path out of a function leaks one: interface
-// pointers, BSTRs, VARIANTs, kernel handles, registry keys, and a scope guard for the rest.
-// Header-only; Windows code includes it.
+// pointers, BSTRs, VARIANTs, kernel handles, registry keys, GDI objects, device contexts, icons,
+// modules, and a scope guard for the rest. A holder that takes another resource lets go of the
+// one it had at once. Header-only; Windows code includes it.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h> // needs windows.h first
 
 #include <string>
 #include <utility>
@@ -18,7 +20,7 @@ public:
     ~TComPtr() { Reset(); }
     TComPtr(TComPtr&& other) noexcept : P(std::exchange(other.P, nullptr)) {}
     TComPtr& operator=(TComPtr&& other) noexcept {
-        std::swap(P, other.P);
+        Reset(other.Detach());
         return *this;
     }
     TComPtr(const TComPtr&) = delete;
@@ -41,9 +43,11 @@ public:
         return &P;
     }
     T* Detach() { return std::exchange(P, nullptr); }
-    void Reset() {
-        if (P)
-            std::exchange(P, nullptr)->Release();
+    // The old reference goes after the new one is in place, so a Release that calls back finds
+    // the holder consistent.
+    void Reset(T* owned = nullptr) {
+        if (T* old = std::exchange(P, owned))
+            old->Release();
     }
 
 private:
@@ -97,7 +101,7 @@ public:
     ~THandle() { Reset(); }
     THandle(THandle&& other) noexcept : H(std::exchange(other.H, nullptr)) {}
     THandle& operator=(THandle&& other) noexcept {
-        std::swap(H, other.H);
+        Reset(other.Detach());
         return *this;
     }
     THandle(const THandle&) = delete;
@@ -121,7 +125,10 @@ public:
     ~TRegKey() { Reset(); }
     TRegKey(TRegKey&& other) noexcept : K(std::exchange(other.K, nullptr)) {}
     TRegKey& operator=(TRegKey&& other) noexcept {
-        std::swap(K, other.K);
+        if (this != &other) {
+            Reset();
+            K = std::exchange(other.K, nullptr);
+        }
         return *this;
     }
     TRegKey(const TRegKey&) = delete;
@@ -139,6 +146,54 @@ public:
 
 private:
     HKEY K = nullptr;
+};
+
+// A handle that one function frees: TOwned<HFONT, DeleteObject> and the names below.
+template <class H, auto Free> class TOwned {
+public:
+    TOwned() = default;
+    explicit TOwned(H owned) : Handle(owned) {}
+    ~TOwned() { Reset(); }
+    TOwned(TOwned&& other) noexcept : Handle(other.Detach()) {}
+    TOwned& operator=(TOwned&& other) noexcept {
+        Reset(other.Detach());
+        return *this;
+    }
+    TOwned(const TOwned&) = delete;
+    TOwned& operator=(const TOwned&) = delete;
+    H Get() const { return Handle; }
+    explicit operator bool() const { return Handle != nullptr; }
+    H Detach() { return std::exchange(Handle, nullptr); }
+    void Reset(H owned = nullptr) {
+        if (H old = std::exchange(Handle, owned))
+            Free(old);
+    }
+
+private:
+    H Handle = nullptr;
+};
+
+// Not while selected into a device context: put the old object back first.
+template <class T> using TGdiObject = TOwned<T, DeleteObject>;
+using TMemoryDc = TOwned<HDC, DeleteDC>;
+using TIcon = TOwned<HICON, DestroyIcon>;
+using TModule = TOwned<HMODULE, FreeLibrary>;
+
+// A window's device context (GetDC), which goes back to that window.
+class TWindowDc {
+public:
+    explicit TWindowDc(HWND window) : Window(window), Dc(GetDC(window)) {}
+    ~TWindowDc() {
+        if (Dc)
+            ReleaseDC(Window, Dc);
+    }
+    TWindowDc(const TWindowDc&) = delete;
+    TWindowDc& operator=(const TWindowDc&) = delete;
+    HDC Get() const { return Dc; }
+
+private:
+    HWND Window;
+    HDC Dc;
 };
 
 // Runs its action when the scope ends, however it ends; Dismiss() cancels it.

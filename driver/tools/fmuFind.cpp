@@ -6,6 +6,7 @@
 #include "untDialog.h"
 #include "untListView.h"
 #include "untProtocol.h"
+#include "untHolders.h"
 #include "untToolsRes.h"
 #include "driver/tools/untTypes.h"
 
@@ -13,6 +14,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,20 +42,16 @@ struct TCell {
 class TNotifyThread {
 public:
     TNotifyThread(void (*body)(void*), void* owner, HWND notify, WPARAM tag)
-        : Body(body), Owner(owner), Notify(notify), Tag(tag) {
-        Handle = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-    }
-    ~TNotifyThread() {
-        if (Handle)
-            CloseHandle(Handle);
-    }
+        : Body(body), Owner(owner), Notify(notify), Tag(tag),
+          Handle(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {}
     TNotifyThread(const TNotifyThread&) = delete;
     TNotifyThread& operator=(const TNotifyThread&) = delete;
-    bool Started() const { return Handle != nullptr; }
+    bool Started() const { return static_cast<bool>(Handle); }
     // The worker sends its row changes to this thread: they are handled while waiting, or the
     // two would wait for each other.
     void WaitFor() {
-        while (Handle && MsgWaitForMultipleObjects(1, &Handle, FALSE, INFINITE, QS_SENDMESSAGE) ==
+        HANDLE thread = Handle.Get();
+        while (thread && MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) ==
                              WAIT_OBJECT_0 + 1) {
             MSG message;
             PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -71,7 +69,7 @@ private:
     void* Owner;
     HWND Notify;
     WPARAM Tag;
-    HANDLE Handle = nullptr;
+    THandle Handle; // last: the thread starts once the rest is set
 };
 
 class TfmFind : public TSizableDialog {
@@ -217,11 +215,10 @@ private:
         // Set before the worker runs: a stop pressed at once must not be lost.
         StopFlag = false;
         Searched = true;
-        Worker = new TNotifyThread(SearchBody, this, Handle(), ++Generation);
+        Worker = std::make_unique<TNotifyThread>(SearchBody, this, Handle(), ++Generation);
         if (!Worker->Started()) {
             const DWORD error = GetLastError();
-            delete Worker;
-            Worker = nullptr;
+            Worker.reset();
             DriverMessageBox(Handle(), L"Не удалось начать поиск, ошибка " + std::to_wstring(error),
                              MB_OK | MB_ICONERROR);
             return;
@@ -245,8 +242,7 @@ private:
 
     void SearchFinished() {
         Worker->WaitFor();
-        delete Worker;
-        Worker = nullptr;
+        Worker.reset();
         SendMessageW(Item(IDC_FIND_ANIMATION), PBM_SETMARQUEE, FALSE, 0);
         Show(IDC_FIND_ANIMATION, false);
         Enable(IDC_FIND_START, true);
@@ -336,7 +332,7 @@ private:
 
     ITrelmo* Caller;
     TListView List;
-    TNotifyThread* Worker = nullptr;
+    std::unique_ptr<TNotifyThread> Worker;
     std::atomic<bool> StopFlag{false};
     bool Searched = false;
     WPARAM Generation = 0;

@@ -102,8 +102,6 @@ TfmPage::TfmPage() : TDialog(IDD_PAGE) {}
 TfmPage::~TfmPage() {
     if (Alive)
         DestroyWindow(Handle());
-    if (BoldFont)
-        DeleteObject(BoldFont);
 }
 
 void TfmPage::OnInit() {
@@ -138,9 +136,10 @@ void TfmPage::MakeVersionBold() {
     if (!current || !GetObjectW(current, sizeof font, &font))
         return;
     font.lfWeight = FW_BOLD;
-    BoldFont = CreateFontIndirectW(&font);
+    BoldFont.Reset(CreateFontIndirectW(&font));
     if (BoldFont)
-        SendMessageW(Item(IDC_PAGE_VERSION), WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont), TRUE);
+        SendMessageW(Item(IDC_PAGE_VERSION), WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont.Get()),
+                     TRUE);
 }
 
 // Right-aligned by its place rather than by the control's alignment: some renderers draw a
@@ -149,16 +148,17 @@ void TfmPage::MakeVersionBold() {
 void TfmPage::SetVersion(const std::wstring& version) {
     HWND label = Item(IDC_PAGE_VERSION);
     SetWindowTextW(label, version.c_str());
-    HDC dc = GetDC(label);
-    HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
     SIZE text{};
-    GetTextExtentPoint32W(dc, version.c_str(), static_cast<int>(version.size()), &text);
-    TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    text.cx += metrics.tmAveCharWidth / 2 + metrics.tmOverhang;
-    SelectObject(dc, old);
-    ReleaseDC(label, dc);
+    {
+        const TWindowDc dc(label);
+        HGDIOBJ old = SelectObject(
+            dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32W(dc.Get(), version.c_str(), static_cast<int>(version.size()), &text);
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc.Get(), &metrics);
+        text.cx += metrics.tmAveCharWidth / 2 + metrics.tmOverhang;
+        SelectObject(dc.Get(), old);
+    }
     const RECT box = ChildRect(Handle(), label);
     const LONG width = std::min(text.cx, VersionRight - VersionLeft);
     SetWindowPos(label, nullptr, VersionRight - width, box.top, width, box.bottom - box.top,
@@ -169,10 +169,7 @@ bool TfmPage::OnMessage(UINT message, WPARAM, LPARAM, INT_PTR&) {
     if (message != WM_NCDESTROY)
         return false;
     Alive = false;
-    if (BoldFont) {
-        DeleteObject(BoldFont);
-        BoldFont = nullptr;
-    }
+    BoldFont.Reset();
     return false;
 }
 

@@ -5,6 +5,7 @@
 
 #include "TrelmoLib_TLB.h"
 #include "untDialog.h"
+#include "untHolders.h"
 
 #include <functional>
 #include <string>
@@ -63,6 +64,6 @@ private:
     bool IsModified = false;
     bool Loading = false;
     bool Alive = false;
-    HFONT BoldFont = nullptr;
+    TGdiObject<HFONT> BoldFont;             // the version label's, as long as the window lives
     LONG VersionLeft = 0, VersionRight = 0; // where the version's label may stand
 };

@@ -2,6 +2,7 @@
 
 #include "untCodePage.h"
 #include "untDialog.h"
+#include "untHolders.h"
 #include "untListView.h"
 #include "untModule.h"
 #include "untToolsRes.h"
@@ -53,8 +54,8 @@ protected:
 
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override {
         if (message == WM_DESTROY) {
-            for (HICON icon : Icons)
-                DestroyIcon(icon);
+            for (TIcon& icon : Icons)
+                icon.Reset();
             return false;
         }
         return TSizableDialog::OnMessage(message, wParam, lParam, result);
@@ -79,7 +80,7 @@ private:
             LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(icon), IMAGE_ICON, 16, 16, 0));
         if (!glyph)
             return;
-        Icons[button == IDC_SELTBL_ALL ? 0 : 1] = glyph;
+        Icons[button == IDC_SELTBL_ALL ? 0 : 1].Reset(glyph);
         SendMessageW(Item(button), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(glyph));
     }
 
@@ -92,7 +93,7 @@ private:
     TTables& Tables;
     std::wstring Caption;
     TListView List;
-    HICON Icons[2] = {nullptr, nullptr};
+    TIcon Icons[2];
 };
 } // namespace
 

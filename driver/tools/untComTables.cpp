@@ -3,72 +3,66 @@
 #include "untCodePage.h"
 #include "untComCall.h"
 
-TComTableDriver::TComTableDriver(ITrelmo* driver) : Driver(driver) {
-    Driver->AddRef();
-}
-
-TComTableDriver::~TComTableDriver() {
-    Driver->Release();
-}
+TComTableDriver::TComTableDriver(ITrelmo* driver) : Driver(TComPtr<ITrelmo>::Share(driver)) {}
 
 int TComTableDriver::Run(HRESULT (STDMETHODCALLTYPE ITrelmo::*method)(LONG*)) {
-    Call(Driver, method);
+    Call(Driver.Get(), method);
     return ResultCode();
 }
 
 void TComTableDriver::SetTableNumber(int value) {
-    PutLong(Driver, &ITrelmo::put_TableNumber, value);
+    PutLong(Driver.Get(), &ITrelmo::put_TableNumber, value);
 }
 void TComTableDriver::SetRowNumber(int value) {
-    PutLong(Driver, &ITrelmo::put_RowNumber, value);
+    PutLong(Driver.Get(), &ITrelmo::put_RowNumber, value);
 }
 void TComTableDriver::SetFieldNumber(int value) {
-    PutLong(Driver, &ITrelmo::put_FieldNumber, value);
+    PutLong(Driver.Get(), &ITrelmo::put_FieldNumber, value);
 }
 void TComTableDriver::SetFieldMinValue(int value) {
-    PutLong(Driver, &ITrelmo::put_FieldMinValue, value);
+    PutLong(Driver.Get(), &ITrelmo::put_FieldMinValue, value);
 }
 void TComTableDriver::SetFieldMaxValue(int value) {
-    PutLong(Driver, &ITrelmo::put_FieldMaxValue, value);
+    PutLong(Driver.Get(), &ITrelmo::put_FieldMaxValue, value);
 }
 void TComTableDriver::SetFieldSize(int value) {
-    PutLong(Driver, &ITrelmo::put_FieldSize, value);
+    PutLong(Driver.Get(), &ITrelmo::put_FieldSize, value);
 }
 std::string TComTableDriver::TableName() {
-    return WideToCp1251(GetString(Driver, &ITrelmo::get_TableName));
+    return WideToCp1251(GetString(Driver.Get(), &ITrelmo::get_TableName));
 }
 int TComTableDriver::RowCount() {
-    return GetLong(Driver, &ITrelmo::get_RowCount);
+    return GetLong(Driver.Get(), &ITrelmo::get_RowCount);
 }
 int TComTableDriver::FieldCount() {
-    return GetLong(Driver, &ITrelmo::get_FieldCount);
+    return GetLong(Driver.Get(), &ITrelmo::get_FieldCount);
 }
 std::string TComTableDriver::FieldName() {
-    return WideToCp1251(GetString(Driver, &ITrelmo::get_FieldName));
+    return WideToCp1251(GetString(Driver.Get(), &ITrelmo::get_FieldName));
 }
 int TComTableDriver::FieldSize() {
-    return GetLong(Driver, &ITrelmo::get_FieldSize);
+    return GetLong(Driver.Get(), &ITrelmo::get_FieldSize);
 }
 int TComTableDriver::FieldType() {
-    return GetLong(Driver, &ITrelmo::get_FieldType);
+    return GetLong(Driver.Get(), &ITrelmo::get_FieldType);
 }
 int TComTableDriver::FieldMinValue() {
-    return GetLong(Driver, &ITrelmo::get_FieldMinValue);
+    return GetLong(Driver.Get(), &ITrelmo::get_FieldMinValue);
 }
 int TComTableDriver::FieldMaxValue() {
-    return GetLong(Driver, &ITrelmo::get_FieldMaxValue);
+    return GetLong(Driver.Get(), &ITrelmo::get_FieldMaxValue);
 }
 std::string TComTableDriver::FieldValue() {
-    return WideToCp1251(GetString(Driver, &ITrelmo::get_FieldValue));
+    return WideToCp1251(GetString(Driver.Get(), &ITrelmo::get_FieldValue));
 }
 void TComTableDriver::SetFieldValue(const std::string& value) {
-    PutString(Driver, &ITrelmo::put_FieldValue, Cp1251ToWide(value));
+    PutString(Driver.Get(), &ITrelmo::put_FieldValue, Cp1251ToWide(value));
 }
 int TComTableDriver::ResultCode() {
-    return GetLong(Driver, &ITrelmo::get_ResultCode);
+    return GetLong(Driver.Get(), &ITrelmo::get_ResultCode);
 }
 std::string TComTableDriver::ResultDescription() {
-    return WideToCp1251(GetString(Driver, &ITrelmo::get_ResultDescription));
+    return WideToCp1251(GetString(Driver.Get(), &ITrelmo::get_ResultDescription));
 }
 int TComTableDriver::ReadTableStruct() {
     return Run(&ITrelmo::ReadTableStruct);
@@ -86,8 +80,8 @@ int TComTableDriver::InitTables() {
     return Run(&ITrelmo::InitTables);
 }
 int TComTableDriver::Timeout() {
-    return GetLong(Driver, &ITrelmo::get_Timeout);
+    return GetLong(Driver.Get(), &ITrelmo::get_Timeout);
 }
 void TComTableDriver::SetTimeout(int value) {
-    PutLong(Driver, &ITrelmo::put_Timeout, value);
+    PutLong(Driver.Get(), &ITrelmo::put_Timeout, value);
 }

@@ -4,16 +4,14 @@
 #pragma once
 
 #include "TrelmoLib_TLB.h"
+#include "untHolders.h"
 #include "untVarnokBrd.h"
 
 class TComTableDriver : public TTableDriver {
 public:
     explicit TComTableDriver(ITrelmo* driver);
-    ~TComTableDriver() override;
-    TComTableDriver(const TComTableDriver&) = delete;
-    TComTableDriver& operator=(const TComTableDriver&) = delete;
 
-    ITrelmo* Interface() const { return Driver; }
+    ITrelmo* Interface() const { return Driver.Get(); }
 
     void SetTableNumber(int value) override;
     void SetRowNumber(int value) override;
@@ -46,5 +44,5 @@ private:
     // (WriteTable's value check) leaves its out-parameter unset, but never ResultCode.
     int Run(HRESULT (STDMETHODCALLTYPE ITrelmo::*method)(LONG*));
 
-    ITrelmo* Driver; // counted
+    TComPtr<ITrelmo> Driver;
 };

@@ -1,6 +1,7 @@
 #include "driver/tools/untPage.h"
 
 #include "fmuPage.h"
+#include "untHolders.h"
 #include "untModule.h"
 #include "untToolsRes.h"
 
@@ -33,15 +34,14 @@ public:
                 Site->OnStatusChange(PROPPAGESTATUS_DIRTY);
         });
     }
+    // The windows go before the interfaces they use, the module's count last.
     ~TPropertyPage() {
         DestroyForm();
         if (Holder)
             DestroyWindow(Holder);
         Form.SetDriver(nullptr);
-        if (Driver)
-            Driver->Release();
-        if (Site)
-            Site->Release();
+        Driver.Reset();
+        Site.Reset();
         ServerObjectDestroyed();
     }
     TPropertyPage(const TPropertyPage&) = delete;
@@ -69,11 +69,7 @@ public:
 
     // IPropertyPage
     STDMETHODIMP SetPageSite(IPropertyPageSite* site) override {
-        if (site)
-            site->AddRef();
-        if (Site)
-            Site->Release();
-        Site = site;
+        Site = TComPtr<IPropertyPageSite>::Share(site);
         return S_OK;
     }
 
@@ -112,19 +108,16 @@ public:
 
     // The page works on the first object only: the settings are each object's own.
     STDMETHODIMP SetObjects(ULONG count, IUnknown** objects) override {
-        ITrelmo* driver = nullptr;
+        TComPtr<ITrelmo> driver;
         if (count > 0) {
             if (!objects || !objects[0])
                 return E_POINTER;
-            const HRESULT result =
-                objects[0]->QueryInterface(IID_ITrelmo, reinterpret_cast<void**>(&driver));
+            const HRESULT result = objects[0]->QueryInterface(IID_ITrelmo, driver.Put());
             if (FAILED(result))
                 return result;
         }
-        Form.SetDriver(driver);
-        if (Driver)
-            Driver->Release();
-        Driver = driver;
+        Form.SetDriver(driver.Get());
+        Driver = std::move(driver);
         if (FormExists())
             Form.LoadShowingFailure();
         return S_OK;
@@ -184,18 +177,17 @@ private:
     }
 
     LONG RefCount = 1;
-    IPropertyPageSite* Site = nullptr;
-    ITrelmo* Driver = nullptr;
+    TComPtr<IPropertyPageSite> Site;
+    TComPtr<ITrelmo> Driver;
     TfmPage Form;
     HWND Holder = nullptr;
 };
 } // namespace
 
 HRESULT CreatePropertyPage(REFIID iid, void** object) {
-    auto* page = new (std::nothrow) TPropertyPage;
+    // The page starts with one reference, held here until QueryInterface gives the caller one.
+    const TComPtr<TPropertyPage> page(new (std::nothrow) TPropertyPage);
     if (!page)
         return E_OUTOFMEMORY;
-    const HRESULT result = page->QueryInterface(iid, object);
-    page->Release();
-    return result;
+    return page->QueryInterface(iid, object);
 }

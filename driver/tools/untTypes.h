@@ -2,6 +2,7 @@
 #pragma once
 
 #include "TrelmoLib_TLB.h"
+#include "untHolders.h"
 
 #include <cstdint>
 
@@ -27,11 +28,8 @@ struct TSearchRecord {
 class TSearchObject {
 public:
     TSearchObject();
-    ~TSearchObject();
-    TSearchObject(const TSearchObject&) = delete;
-    TSearchObject& operator=(const TSearchObject&) = delete;
-    ITrelmo* Get() const { return Object; }
+    ITrelmo* Get() const { return Object.Get(); }
 
 private:
-    ITrelmo* Object = nullptr;
+    TComPtr<ITrelmo> Object;
 };

@@ -1,6 +1,7 @@
 #include "driver/widgets/fmuAbout.h"
 
 #include "untDialog.h"
+#include "untHolders.h"
 #include "untModule.h"
 #include "untWidgetsRes.h"
 
@@ -23,16 +24,12 @@ const TPlace Layout[] = {
     {IDC_ABOUT_MAIL, 166, 164, 154, 14},   {IDOK, 252, 203, 75, 23},
 };
 
+using TFont = TGdiObject<HFONT>;
+
 class TfmAbout : public TDialog {
 public:
     TfmAbout(const std::wstring& name, const std::vector<std::wstring>& versions)
         : TDialog(IDD_ABOUT), Name(name), Versions(versions) {}
-    ~TfmAbout() override {
-        for (HGDIOBJ object : {static_cast<HGDIOBJ>(Logo), static_cast<HGDIOBJ>(NameFont),
-                               static_cast<HGDIOBJ>(LinkFont)})
-            if (object)
-                DeleteObject(object);
-    }
 
 protected:
     void OnInit() override {
@@ -40,17 +37,18 @@ protected:
         CenterOnScreen();
         for (const TPlace& place : Layout)
             MoveWindow(Item(place.Id), place.X, place.Y, place.Width, place.Height, FALSE);
-        Logo = static_cast<HBITMAP>(
-            LoadImageW(ModuleInstance(), L"LOGOBMP", IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+        Logo.Reset(static_cast<HBITMAP>(
+            LoadImageW(ModuleInstance(), L"LOGOBMP", IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
         SetText(IDC_ABOUT_NAME, Name);
         for (const std::wstring& line : Versions)
             SendMessageW(Item(IDC_ABOUT_VERSIONS), LB_ADDSTRING, 0,
                          reinterpret_cast<LPARAM>(line.c_str()));
         NameFont = NameLineFont();
         LinkFont = DerivedFont(0, FW_NORMAL, true);
-        SendMessageW(Item(IDC_ABOUT_NAME), WM_SETFONT, reinterpret_cast<WPARAM>(NameFont), TRUE);
+        SendMessageW(Item(IDC_ABOUT_NAME), WM_SETFONT, reinterpret_cast<WPARAM>(NameFont.Get()),
+                     TRUE);
         for (int id : {IDC_ABOUT_URL, IDC_ABOUT_MAIL})
-            SendMessageW(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(LinkFont), TRUE);
+            SendMessageW(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(LinkFont.Get()), TRUE);
     }
 
     bool OnCommand(int id, int code) override {
@@ -96,35 +94,34 @@ protected:
     }
 
 private:
-    HFONT DerivedFont(int largerBy, int weight, bool underline) {
+    TFont DerivedFont(int largerBy, int weight, bool underline) {
         LOGFONTW font{};
         GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Handle(), WM_GETFONT, 0, 0)), sizeof font,
                    &font);
         if (largerBy != 0) {
-            HDC dc = GetDC(Handle());
-            font.lfHeight -= MulDiv(largerBy, GetDeviceCaps(dc, LOGPIXELSY), 72);
-            ReleaseDC(Handle(), dc);
+            const TWindowDc dc(Handle());
+            font.lfHeight -= MulDiv(largerBy, GetDeviceCaps(dc.Get(), LOGPIXELSY), 72);
         }
         font.lfWeight = weight;
         font.lfUnderline = underline;
-        return CreateFontIndirectW(&font);
+        return TFont(CreateFontIndirectW(&font));
     }
 
     // The large bold name font, smaller for a long name so that the whole line shows.
-    HFONT NameLineFont() {
+    TFont NameLineFont() {
         RECT label{};
         GetClientRect(Item(IDC_ABOUT_NAME), &label);
         for (int larger = 4;; --larger) {
-            HFONT font = DerivedFont(larger, FW_BOLD, false);
-            HDC dc = GetDC(Handle());
-            HGDIOBJ old = SelectObject(dc, font);
+            TFont font = DerivedFont(larger, FW_BOLD, false);
             SIZE size{};
-            GetTextExtentPoint32W(dc, Name.c_str(), static_cast<int>(Name.size()), &size);
-            SelectObject(dc, old);
-            ReleaseDC(Handle(), dc);
+            {
+                const TWindowDc dc(Handle());
+                HGDIOBJ old = SelectObject(dc.Get(), font.Get());
+                GetTextExtentPoint32W(dc.Get(), Name.c_str(), static_cast<int>(Name.size()), &size);
+                SelectObject(dc.Get(), old);
+            }
             if (size.cx <= label.right || larger == 0)
                 return font;
-            DeleteObject(font);
         }
     }
 
@@ -140,32 +137,32 @@ private:
         GetClientRect(Handle(), &client);
         RECT panel{5, 7, 81, 190};
         FillRect(dc, &panel, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        HPEN grey = CreatePen(PS_SOLID, 1, RGB(128, 128, 128));
-        HGDIOBJ old = SelectObject(dc, grey);
-        Line(dc, 5, 7, 81, 7);
-        Line(dc, 5, 7, 5, 190);
-        SelectObject(dc, GetStockObject(BLACK_PEN));
-        Line(dc, 88, 26, client.right, 26);
-        Line(dc, 88, 28, client.right, 28);
-        Line(dc, 0, 196, client.right, 196);
-        SelectObject(dc, old);
-        DeleteObject(grey);
+        {
+            const TGdiObject<HPEN> grey(CreatePen(PS_SOLID, 1, RGB(128, 128, 128)));
+            HGDIOBJ old = SelectObject(dc, grey.Get());
+            Line(dc, 5, 7, 81, 7);
+            Line(dc, 5, 7, 5, 190);
+            SelectObject(dc, GetStockObject(BLACK_PEN));
+            Line(dc, 88, 26, client.right, 26);
+            Line(dc, 88, 28, client.right, 28);
+            Line(dc, 0, 196, client.right, 196);
+            SelectObject(dc, old);
+        }
         if (Logo) {
-            HDC memory = CreateCompatibleDC(dc);
-            HGDIOBJ previous = SelectObject(memory, Logo);
+            const TMemoryDc memory(CreateCompatibleDC(dc));
+            HGDIOBJ previous = SelectObject(memory.Get(), Logo.Get());
             BITMAP info{};
-            GetObjectW(Logo, sizeof info, &info);
-            BitBlt(dc, 10, 15, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-            SelectObject(memory, previous);
-            DeleteDC(memory);
+            GetObjectW(Logo.Get(), sizeof info, &info);
+            BitBlt(dc, 10, 15, info.bmWidth, info.bmHeight, memory.Get(), 0, 0, SRCCOPY);
+            SelectObject(memory.Get(), previous);
         }
         EndPaint(Handle(), &paint);
     }
 
     std::wstring Name;
     std::vector<std::wstring> Versions;
-    HBITMAP Logo = nullptr;
-    HFONT NameFont = nullptr, LinkFont = nullptr;
+    TGdiObject<HBITMAP> Logo;
+    TFont NameFont, LinkFont;
 };
 } // namespace
 

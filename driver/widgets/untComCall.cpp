@@ -1,6 +1,7 @@
 #include "untComCall.h"
 
 #include "untCodePage.h"
+#include "untHolders.h"
 
 #include <cstdio>
 
@@ -28,11 +29,9 @@ bool GetBool(ITrelmo* driver, HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(VARIANT_
 }
 
 std::wstring GetString(ITrelmo* driver, HRESULT (STDMETHODCALLTYPE ITrelmo::*get)(BSTR*)) {
-    BSTR value = nullptr;
-    Check((driver->*get)(&value));
-    std::wstring text = value ? std::wstring(value, SysStringLen(value)) : std::wstring();
-    SysFreeString(value);
-    return text;
+    TBstr value;
+    Check((driver->*get)(value.Out()));
+    return value.Text();
 }
 
 void PutLong(ITrelmo* driver, HRESULT (STDMETHODCALLTYPE ITrelmo::*put)(LONG), LONG value) {
@@ -45,10 +44,8 @@ void PutBool(ITrelmo* driver, HRESULT (STDMETHODCALLTYPE ITrelmo::*put)(VARIANT_
 
 void PutString(ITrelmo* driver, HRESULT (STDMETHODCALLTYPE ITrelmo::*put)(BSTR),
                const std::wstring& value) {
-    BSTR text = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
-    const HRESULT result = (driver->*put)(text);
-    SysFreeString(text);
-    Check(result);
+    const TBstr text(value);
+    Check((driver->*put)(text.B));
 }
 
 LONG Call(ITrelmo* driver, HRESULT (STDMETHODCALLTYPE ITrelmo::*method)(LONG*)) {

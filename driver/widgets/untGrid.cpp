@@ -1,5 +1,7 @@
 #include "untGrid.h"
 
+#include "untHolders.h"
+
 #include <commctrl.h>
 #include <windowsx.h>
 
@@ -137,12 +139,11 @@ int TGrid::TextHeight(const std::wstring& text) const {
 }
 
 SIZE TGrid::TextExtent(const std::wstring& text) const {
-    HDC dc = GetDC(Window);
-    HGDIOBJ old = SelectObject(dc, Font ? Font : GetStockObject(DEFAULT_GUI_FONT));
+    const TWindowDc dc(Window);
+    HGDIOBJ old = SelectObject(dc.Get(), Font ? Font : GetStockObject(DEFAULT_GUI_FONT));
     SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(Window, dc);
+    GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc.Get(), old);
     return size;
 }
 
@@ -695,10 +696,12 @@ void TGrid::Paint(HDC target, const RECT& area) {
     GetClientRect(Window, &client);
     if (client.right <= 0 || client.bottom <= 0)
         return;
-    // Drawn off screen first, so scrolling a large view never flickers.
-    HDC dc = CreateCompatibleDC(target);
-    HBITMAP bitmap = CreateCompatibleBitmap(target, client.right, client.bottom);
-    HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+    // Drawn off screen first, so scrolling a large view never flickers. The bitmap outlives
+    // the device context, which lets go of it whichever way this ends.
+    const TGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(target, client.right, client.bottom));
+    const TMemoryDc memory(CreateCompatibleDC(target));
+    HDC dc = memory.Get();
+    HGDIOBJ oldBitmap = SelectObject(dc, bitmap.Get());
     HGDIOBJ oldFont = SelectObject(dc, Font ? Font : GetStockObject(DEFAULT_GUI_FONT));
     FillRect(dc, &client, GetSysColorBrush(COLOR_APPWORKSPACE));
 
@@ -732,6 +735,4 @@ void TGrid::Paint(HDC target, const RECT& area) {
            area.left, area.top, SRCCOPY);
     SelectObject(dc, oldFont);
     SelectObject(dc, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
 }

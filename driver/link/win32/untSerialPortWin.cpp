@@ -5,6 +5,7 @@
 #include "untCodePage.h"
 #include "untDriverCode.h"
 #include "untError.h"
+#include "untHolders.h"
 
 #include <windows.h>
 
@@ -91,11 +92,7 @@ std::vector<TSerialPortInfo> PortsOf(const std::vector<std::wstring>& names) {
 } // namespace
 
 struct TSerialPort::TImpl {
-    HANDLE Handle = INVALID_HANDLE_VALUE;
-    ~TImpl() {
-        if (Handle != INVALID_HANDLE_VALUE)
-            CloseHandle(Handle);
-    }
+    THandle Handle;
 };
 
 TSerialPort::TSerialPort(std::unique_ptr<TImpl> impl) : Impl(std::move(impl)) {}
@@ -103,28 +100,28 @@ TSerialPort::~TSerialPort() = default;
 
 std::unique_ptr<TSerialPort> TSerialPort::Open(const std::string& device) {
     auto impl = std::make_unique<TImpl>();
-    impl->Handle = CreateFileW(Cp1251ToWide(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
-    if (impl->Handle == INVALID_HANDLE_VALUE)
+    impl->Handle.Reset(CreateFileW(Cp1251ToWide(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!impl->Handle)
         RaiseDriverError(GetLastError() == ERROR_ACCESS_DENIED ? ecPortBusy : ecPortUnavailable);
     return std::unique_ptr<TSerialPort>(new TSerialPort(std::move(impl)));
 }
 
 void TSerialPort::SetBufferSizes(int input, int output) {
-    if (!SetupComm(Impl->Handle, static_cast<DWORD>(input), static_cast<DWORD>(output)))
+    if (!SetupComm(Impl->Handle.Get(), static_cast<DWORD>(input), static_cast<DWORD>(output)))
         RaiseLastOSError();
 }
 
 void TSerialPort::SetLine(int baudRate) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    GetCommState(Impl->Handle, &dcb); // members not set here keep what the port reported
+    GetCommState(Impl->Handle.Get(), &dcb); // members not set here keep what the port reported
     dcb.BaudRate = static_cast<DWORD>(baudRate);
     SetBinaryModeOnly(dcb);
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
-    if (!SetCommState(Impl->Handle, &dcb))
+    if (!SetCommState(Impl->Handle.Get(), &dcb))
         RaiseLastOSError();
 }
 
@@ -141,17 +138,18 @@ void TSerialPort::SetTimeouts(int byteTimeout, int commandTimeout) {
     timeouts.ReadTotalTimeoutConstant = commandMs;
     timeouts.WriteTotalTimeoutMultiplier = std::min(byteMs, maxWriteMultiplier);
     timeouts.WriteTotalTimeoutConstant = 0;
-    if (!SetCommTimeouts(Impl->Handle, &timeouts))
+    if (!SetCommTimeouts(Impl->Handle.Get(), &timeouts))
         RaiseLastOSError();
 }
 
 void TSerialPort::Purge() {
-    PurgeComm(Impl->Handle, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
+    PurgeComm(Impl->Handle.Get(), PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
 }
 
 std::size_t TSerialPort::Write(const TBytes& data) {
     DWORD written = 0;
-    if (!WriteFile(Impl->Handle, data.data(), static_cast<DWORD>(data.size()), &written, nullptr))
+    if (!WriteFile(Impl->Handle.Get(), data.data(), static_cast<DWORD>(data.size()), &written,
+                   nullptr))
         RaiseLastOSError();
     return written;
 }
@@ -159,7 +157,7 @@ std::size_t TSerialPort::Write(const TBytes& data) {
 TBytes TSerialPort::Read(std::size_t count) {
     TBytes data(count, '\0');
     DWORD got = 0;
-    if (!ReadFile(Impl->Handle, &data[0], static_cast<DWORD>(count), &got, nullptr))
+    if (!ReadFile(Impl->Handle.Get(), &data[0], static_cast<DWORD>(count), &got, nullptr))
         RaiseLastOSError();
     data.resize(got);
     return data;
@@ -170,11 +168,9 @@ std::string TSerialPort::DeviceOfPort(int portNumber) {
 }
 
 std::vector<TSerialPortInfo> TSerialPort::ListPorts() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
+    TRegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ,
+                      key.Out()) != ERROR_SUCCESS)
         return {};
-    const std::vector<std::wstring> names = StringValues(key);
-    RegCloseKey(key);
-    return PortsOf(names);
+    return PortsOf(StringValues(key.Get()));
 }

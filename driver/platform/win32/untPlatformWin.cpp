@@ -4,6 +4,7 @@
 #include "untCodePage.h"
 #include "untError.h"
 #include "untFiles.h"
+#include "untHolders.h"
 
 #include <windows.h>
 
@@ -46,11 +47,7 @@ void RaiseLastOSError() {
 }
 
 struct TAppendFile::TImpl {
-    HANDLE Handle = INVALID_HANDLE_VALUE;
-    ~TImpl() {
-        if (Handle != INVALID_HANDLE_VALUE)
-            CloseHandle(Handle);
-    }
+    THandle Handle;
 };
 
 TAppendFile::TAppendFile(std::unique_ptr<TImpl> impl) : Impl(std::move(impl)) {}
@@ -61,48 +58,47 @@ std::unique_ptr<TAppendFile> TAppendFile::Open(const std::string& fileName) {
         return nullptr;
     auto impl = std::make_unique<TImpl>();
     // Readers are welcome; a second writer (another driver object) is kept out.
-    impl->Handle =
-        CreateFileW(Cp1251ToWide(fileName).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (impl->Handle == INVALID_HANDLE_VALUE)
+    impl->Handle.Reset(CreateFileW(Cp1251ToWide(fileName).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                   FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr));
+    if (!impl->Handle)
         return nullptr;
-    SetFilePointer(impl->Handle, 0, nullptr, FILE_END);
+    SetFilePointer(impl->Handle.Get(), 0, nullptr, FILE_END);
     return std::unique_ptr<TAppendFile>(new TAppendFile(std::move(impl)));
 }
 
 void TAppendFile::Write(const std::string& data) {
     DWORD written = 0;
-    WriteFile(Impl->Handle, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+    WriteFile(Impl->Handle.Get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
 }
 
 bool ReadWholeFile(const std::string& fileName, std::string& data) {
-    HANDLE file = CreateFileW(Cp1251ToWide(fileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const THandle file(CreateFileW(Cp1251ToWide(fileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
     data.clear();
     char buffer[65536];
     DWORD got = 0;
     bool ok = true;
-    while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != FALSE) && got > 0)
+    while ((ok = ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) != FALSE) && got > 0)
         data.append(buffer, got);
-    CloseHandle(file);
     return ok;
 }
 
 void ReplaceWholeFile(const std::string& fileName, const std::string& data) {
     const std::wstring path = Cp1251ToWide(fileName);
     const std::wstring temporary = path + L".new";
-    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    THandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         RaiseLastOSError();
     DWORD written = 0;
     const bool ok =
-        WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
-        written == data.size() && FlushFileBuffers(file);
+        WriteFile(file.Get(), data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+        written == data.size() && FlushFileBuffers(file.Get());
     const DWORD error = ok ? 0 : GetLastError();
-    CloseHandle(file);
+    file.Reset(); // closed before it is moved over the old file or deleted
     if (!ok || !MoveFileExW(temporary.c_str(), path.c_str(),
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD failure = ok ? GetLastError() : error;

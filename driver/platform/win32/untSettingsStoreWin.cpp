@@ -4,6 +4,7 @@
 
 #include "untCodePage.h"
 #include "untError.h"
+#include "untHolders.h"
 
 #include <windows.h>
 
@@ -52,8 +53,7 @@ bool ReadText(HKEY key, const std::wstring& name, std::wstring& text) {
 } // namespace
 
 struct TSettingsKey::TImpl {
-    HKEY Key = nullptr;
-    ~TImpl() { RegCloseKey(Key); }
+    TRegKey Key;
 };
 
 TSettingsKey::TSettingsKey() = default;
@@ -61,12 +61,12 @@ TSettingsKey::~TSettingsKey() = default;
 
 bool TSettingsKey::OpenRead(const std::string& keyPath) {
     Close();
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, WideKeyPath(keyPath).c_str(), 0, KEY_READ, &key) !=
+    TRegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, WideKeyPath(keyPath).c_str(), 0, KEY_READ, key.Out()) !=
         ERROR_SUCCESS)
         return false;
     Impl = std::make_unique<TImpl>();
-    Impl->Key = key;
+    Impl->Key = std::move(key);
     return true;
 }
 
@@ -81,11 +81,11 @@ bool TSettingsKey::OpenCreate(const std::string& keyPath) {
 
 void TSettingsKey::OpenCreateOrRaise(const std::string& keyPath) {
     Close();
-    HKEY key = nullptr;
+    TRegKey key;
     Check(RegCreateKeyExW(HKEY_CURRENT_USER, WideKeyPath(keyPath).c_str(), 0, nullptr,
-                          REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+                          REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key.Out(), nullptr));
     Impl = std::make_unique<TImpl>();
-    Impl->Key = key;
+    Impl->Key = std::move(key);
 }
 
 void TSettingsKey::Close() {
@@ -94,20 +94,21 @@ void TSettingsKey::Close() {
 
 bool TSettingsKey::ValueExists(const std::string& name) const {
     DWORD type = 0, size = 0;
-    return Impl && ValueInfo(Impl->Key, Cp1251ToWide(name), type, size);
+    return Impl && ValueInfo(Impl->Key.Get(), Cp1251ToWide(name), type, size);
 }
 
 std::vector<std::string> TSettingsKey::ValueNames() const {
     std::vector<std::string> names;
     DWORD count = 0, maxName = 0;
-    if (!Impl || RegQueryInfoKeyW(Impl->Key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                  &count, &maxName, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    if (!Impl ||
+        RegQueryInfoKeyW(Impl->Key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         &count, &maxName, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return names;
     std::vector<wchar_t> name(maxName + 1);
     for (DWORD i = 0; i < count; ++i) {
         DWORD size = static_cast<DWORD>(name.size());
-        if (RegEnumValueW(Impl->Key, i, name.data(), &size, nullptr, nullptr, nullptr, nullptr) ==
-            ERROR_SUCCESS)
+        if (RegEnumValueW(Impl->Key.Get(), i, name.data(), &size, nullptr, nullptr, nullptr,
+                          nullptr) == ERROR_SUCCESS)
             names.push_back(WideToCp1251(std::wstring(name.data(), size)));
     }
     return names;
@@ -117,7 +118,7 @@ std::int32_t TSettingsKey::ReadInteger(const std::string& name) const {
     if (!Impl)
         WrongType(name);
     DWORD type = 0, value = 0, size = sizeof value;
-    if (RegQueryValueExW(Impl->Key, Cp1251ToWide(name).c_str(), nullptr, &type,
+    if (RegQueryValueExW(Impl->Key.Get(), Cp1251ToWide(name).c_str(), nullptr, &type,
                          reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
         type != REG_DWORD || size != sizeof value)
         WrongType(name);
@@ -130,7 +131,7 @@ bool TSettingsKey::ReadBool(const std::string& name) const {
 
 std::string TSettingsKey::ReadString(const std::string& name) const {
     std::wstring text;
-    if (!Impl || !ReadText(Impl->Key, Cp1251ToWide(name), text))
+    if (!Impl || !ReadText(Impl->Key.Get(), Cp1251ToWide(name), text))
         WrongType(name);
     return WideToCp1251(text);
 }
@@ -139,7 +140,7 @@ void TSettingsKey::WriteInteger(const std::string& name, std::int32_t value) {
     if (!Impl)
         RaiseOSError(ERROR_INVALID_HANDLE);
     const DWORD data = static_cast<DWORD>(value);
-    Check(RegSetValueExW(Impl->Key, Cp1251ToWide(name).c_str(), 0, REG_DWORD,
+    Check(RegSetValueExW(Impl->Key.Get(), Cp1251ToWide(name).c_str(), 0, REG_DWORD,
                          reinterpret_cast<const BYTE*>(&data), sizeof data));
 }
 
@@ -152,14 +153,14 @@ void TSettingsKey::WriteString(const std::string& name, const std::string& value
         RaiseOSError(ERROR_INVALID_HANDLE);
     const std::wstring text = Cp1251ToWide(value);
     const DWORD size = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    Check(RegSetValueExW(Impl->Key, Cp1251ToWide(name).c_str(), 0, REG_SZ,
+    Check(RegSetValueExW(Impl->Key.Get(), Cp1251ToWide(name).c_str(), 0, REG_SZ,
                          reinterpret_cast<const BYTE*>(text.c_str()), size));
 }
 
 void TSettingsKey::DeleteValue(const std::string& name) {
     if (!Impl)
         return;
-    const LSTATUS status = RegDeleteValueW(Impl->Key, Cp1251ToWide(name).c_str());
+    const LSTATUS status = RegDeleteValueW(Impl->Key.Get(), Cp1251ToWide(name).c_str());
     if (status != ERROR_FILE_NOT_FOUND)
         Check(status);
 }
