@@ -44,14 +44,11 @@ void ToByteArray(const TBytes& data, VARIANT* value) {
 
 // As many bytes as the array's first dimension has elements, whatever their type.
 TBytes FromArray(const VARIANT& source) {
-    VARIANT value;
-    VariantInit(&value);
-    VariantCopyInd(&value, const_cast<VARIANT*>(&source)); // scripts pass arrays by reference
-    if (!(V_VT(&value) & VT_ARRAY) || !V_ARRAY(&value)) {
-        VariantClear(&value);
+    TVariant value;
+    VariantCopyInd(&value.V, const_cast<VARIANT*>(&source)); // scripts pass arrays by reference
+    if (!(V_VT(&value.V) & VT_ARRAY) || !V_ARRAY(&value.V))
         throw std::invalid_argument(Ansi("Значение не является массивом"));
-    }
-    SAFEARRAY* array = V_ARRAY(&value);
+    SAFEARRAY* array = V_ARRAY(&value.V);
     LONG lower = 0, upper = -1;
     SafeArrayGetLBound(array, 1, &lower);
     SafeArrayGetUBound(array, 1, &upper);
@@ -62,7 +59,6 @@ TBytes FromArray(const VARIANT& source) {
         data.assign(static_cast<const char*>(bytes), count);
         SafeArrayUnaccessData(array);
     }
-    VariantClear(&value);
     return data;
 }
 
@@ -78,15 +74,14 @@ TTrelmo::TTrelmo() : Control(new TOleControl(static_cast<ITrelmo*>(this))) {
 
 TTrelmo::~TTrelmo() {
     DriverCore.reset();
-    if (DispatchInfo)
-        DispatchInfo->Release();
+    DispatchInfo.Reset();
     ServerObjectDestroyed();
 }
 
 void TTrelmo::Initialize() {
     DriverCore = std::make_unique<TDriver>();
     if (ITypeLib* library = TypeLibrary())
-        library->GetTypeInfoOfGuid(IID_ITrelmo, &DispatchInfo);
+        library->GetTypeInfoOfGuid(IID_ITrelmo, DispatchInfo.Out());
 }
 
 ITypeLib* TTrelmo::TypeLibrary() {
@@ -154,8 +149,7 @@ STDMETHODIMP TTrelmo::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     *info = nullptr;
     if (index != 0 || !DispatchInfo)
         return DISP_E_BADINDEX;
-    DispatchInfo->AddRef();
-    *info = DispatchInfo;
+    *info = TComPtr<ITypeInfo>::Share(DispatchInfo.Get()).Detach();
     return S_OK;
 }
 
@@ -164,7 +158,7 @@ STDMETHODIMP TTrelmo::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCI
         return DISP_E_UNKNOWNINTERFACE;
     if (!DispatchInfo)
         return E_UNEXPECTED;
-    return DispGetIDsOfNames(DispatchInfo, names, count, ids);
+    return DispGetIDsOfNames(DispatchInfo.Get(), names, count, ids);
 }
 
 STDMETHODIMP TTrelmo::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
@@ -173,7 +167,7 @@ STDMETHODIMP TTrelmo::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS
         return DISP_E_UNKNOWNINTERFACE;
     if (!DispatchInfo)
         return E_UNEXPECTED;
-    return DispInvoke(static_cast<ITrelmo*>(this), DispatchInfo, id, flags, params, result,
+    return DispInvoke(static_cast<ITrelmo*>(this), DispatchInfo.Get(), id, flags, params, result,
                       exception, argError);
 }
 
@@ -265,13 +259,11 @@ STDMETHODIMP TTrelmo::AboutBox() {
 
 STDMETHODIMP TTrelmo::ShowProperties(LONG*) {
     return GUARDED({
-        ISpecifyPropertyPages* specify = nullptr;
+        TComPtr<ISpecifyPropertyPages> specify;
         CAUUID pages{0, nullptr};
-        if (SUCCEEDED(
-                QueryInterface(IID_ISpecifyPropertyPages, reinterpret_cast<void**>(&specify)))) {
+        if (SUCCEEDED(QueryInterface(IID_ISpecifyPropertyPages, specify.Put())))
             specify->GetPages(&pages);
-            specify->Release();
-        }
+        const TOwned<GUID*, CoTaskMemFree> pageIds(pages.pElems);
         HRESULT hr = S_OK;
         if (pages.cElems > 0) {
             IUnknown* self = static_cast<ITrelmo*>(this);
@@ -280,7 +272,6 @@ STDMETHODIMP TTrelmo::ShowProperties(LONG*) {
                                         &self, pages.cElems, pages.pElems, GetSystemDefaultLCID(),
                                         0, nullptr);
         }
-        CoTaskMemFree(pages.pElems);
         if (pages.cElems == 0)
             DialogMissing();
         if (FAILED(hr))

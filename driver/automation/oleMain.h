@@ -5,6 +5,7 @@
 
 #include "TrelmoLib_TLB.h"
 #include "untDriver.h"
+#include "untHolders.h"
 #include "untMembers.h"
 #include "untModule.h"
 
@@ -105,6 +106,6 @@ private:
     std::unique_ptr<TDriver> DriverCore;
     std::unique_ptr<TOleControl> Control;
     HWND ParentWindow = nullptr;
-    ITypeInfo* DispatchInfo = nullptr;
+    TComPtr<ITypeInfo> DispatchInfo;
 };
 

@@ -6,6 +6,7 @@
 #include "driver/core/untConst.h"
 #include "untDialog.h"
 #include "untFileDialog.h"
+#include "untHolders.h"
 #include "untSettingsStore.h"
 #include "untToolsRes.h"
 
@@ -29,21 +30,21 @@ std::wstring Trimmed(const std::wstring& text) {
 // The whole file, read before the board leaves main mode: a file that cannot be read, or an
 // empty one, must not leave the board in program mode with its firmware erased.
 std::string ReadFirmware(const std::wstring& name) {
-    HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    LARGE_INTEGER size{};
     std::string data;
-    bool read = file != INVALID_HANDLE_VALUE && GetFileSizeEx(file, &size) &&
-                size.QuadPart <= 16 * 1024 * 1024;
-    if (read) {
-        data.resize(static_cast<std::size_t>(size.QuadPart));
-        DWORD got = 0;
-        read = data.empty() ||
-               (ReadFile(file, &data[0], static_cast<DWORD>(data.size()), &got, nullptr) &&
-                got == data.size());
+    bool read = false;
+    {
+        const THandle file(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER size{};
+        read = file && GetFileSizeEx(file.Get(), &size) && size.QuadPart <= 16 * 1024 * 1024;
+        if (read) {
+            data.resize(static_cast<std::size_t>(size.QuadPart));
+            DWORD got = 0;
+            read = data.empty() || (ReadFile(file.Get(), &data[0], static_cast<DWORD>(data.size()),
+                                             &got, nullptr) &&
+                                    got == data.size());
+        }
     }
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
     const std::string quoted = " \"" + WideToCp1251(name) + "\"";
     if (!read)
         throw std::runtime_error(Ansi("Не удалось прочитать файл прошивки") + quoted);
