@@ -6,11 +6,12 @@
 #include "untCodePage.h"
 #include "testprog/untConst.h"
 #include "untDataFile.h"
+#include "untFileDialog.h"
+#include "untHolders.h"
 #include "untSkavinRes.h"
 #include "testprog/untUtil.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <algorithm>
 
@@ -181,19 +182,15 @@ void TfmData::btnSaveClick() {
         return;
     ITrelmo* driver = Driver();
     Call(driver, &ITrelmo::ReadMemoryTypeDescription);
-    wchar_t file[MAX_PATH] = L"";
-    lstrcpynW(file, GetString(driver, &ITrelmo::get_MemoryTypeDescription).c_str(), MAX_PATH);
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = Handle();
-    dialog.lpstrFilter = BinaryFileFilter();
-    dialog.lpstrFile = file;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrInitialDir = SaveFolder.c_str();
-    dialog.lpstrDefExt = L"bin";
-    dialog.lpstrTitle = L"Sondrik: сохранить данные как...";
-    dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    if (GetSaveFileNameW(&dialog))
+    TFileQuestion question;
+    question.Name = GetString(driver, &ITrelmo::get_MemoryTypeDescription);
+    question.Filter = BinaryFileFilter();
+    question.Folder = SaveFolder;
+    question.Extension = L"bin";
+    question.Title = L"Sondrik: сохранить данные как...";
+    question.Flags = OFN_PATHMUSTEXIST;
+    std::wstring file;
+    if (AskFileName(Handle(), true, question, file))
         WriteDataFile(file, Data);
     FocusIfCan(IDC_DATA_SAVE);
 }
@@ -201,15 +198,12 @@ void TfmData::btnSaveClick() {
 void TfmData::btnCompareClick() {
     if (Data.empty())
         return;
-    wchar_t file[MAX_PATH] = L".bin";
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = Handle();
-    dialog.lpstrFilter = BinaryFileFilter();
-    dialog.lpstrFile = file;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.Flags = OFN_HIDEREADONLY;
-    if (GetOpenFileNameW(&dialog)) {
+    TFileQuestion question;
+    question.Name = L".bin";
+    question.Filter = BinaryFileFilter();
+    question.Folder = std::nullopt;
+    std::wstring file;
+    if (AskFileName(Handle(), false, question, file)) {
         if (SameFirmware(Data, ReadDataFile(file)))
             MessageBoxW(Handle(), L"Прошивка совпадает с эталонной.", AppTitle,
                         MB_OK | MB_ICONINFORMATION);

@@ -3,11 +3,12 @@
 #include "untComCall.h"
 #include "untCodePage.h"
 #include "testprog/untConst.h"
+#include "untFileDialog.h"
+#include "untHolders.h"
 #include "untSkavinRes.h"
 #include "testprog/untUtil.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <memory>
 
@@ -218,19 +219,14 @@ void TfmStatus::chbLogOnClick() {
 }
 
 void TfmStatus::btnBrowseLogFileClick() {
-    wchar_t file[MAX_PATH] = L"";
-    const std::wstring current = Text(IDC_STATUS_LOG_FILE);
-    lstrcpynW(file, current.empty() ? L"TrelmoStatus.log" : current.c_str(), MAX_PATH);
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = Handle();
-    dialog.lpstrFilter = L"Файлы лога\0*.log\0Все файлы\0*.*\0";
-    dialog.lpstrFile = file;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrInitialDir = L".";
-    dialog.lpstrDefExt = L"log";
-    dialog.Flags = OFN_HIDEREADONLY;
-    if (GetOpenFileNameW(&dialog))
+    TFileQuestion question;
+    question.Name = Text(IDC_STATUS_LOG_FILE);
+    if (question.Name.empty())
+        question.Name = L"TrelmoStatus.log";
+    question.Filter = L"Файлы лога\0*.log\0Все файлы\0*.*\0";
+    question.Extension = L"log";
+    std::wstring file;
+    if (AskFileName(Handle(), false, question, file))
         SetText(IDC_STATUS_LOG_FILE, file);
 }
 
