@@ -24,8 +24,7 @@ bool TfmCommand::OnCommand(int id, int code) {
 
 // A rejected text sends nothing and leaves the result fields as they are.
 void TfmCommand::btnExecuteClick() {
-    EnableButtons(false);
-    try {
+    Operate({IDC_COMMAND_EXECUTE, TResultShown::AtEndWhenDone}, [this] {
         std::wstring command = Text(IDC_COMMAND_TEXT);
         for (wchar_t& c : command)
             c = static_cast<wchar_t>(std::towupper(c));
@@ -33,12 +32,5 @@ void TfmCommand::btnExecuteClick() {
         ITrelmo* driver = Driver();
         PutString(driver, &ITrelmo::put_CommandHex, command);
         Call(driver, &ITrelmo::ExecuteCommand);
-        ExecuteDone();
-    } catch (...) {
-        EnableButtons(true);
-        FocusIfCan(IDC_COMMAND_EXECUTE);
-        throw;
-    }
-    EnableButtons(true);
-    FocusIfCan(IDC_COMMAND_EXECUTE);
+    });
 }

@@ -30,7 +30,9 @@ bool SameFirmware(const std::string& dump, const std::string& reference) {
     return dump.compare(0, common, reference, 0, common) == 0;
 }
 
-TfmData::TfmData() : TPage(IDD_DATA, L"fmData", L"Данные") {}
+TfmData::TfmData() : TPage(IDD_DATA, L"fmData", L"Данные") {
+    SetStopButton(IDC_DATA_STOP);
+}
 
 void TfmData::OnInit() {
     for (const wchar_t* type : MemoryTypes)
@@ -82,35 +84,20 @@ long TfmData::SelectedMemoryType() const {
     return MemoryTypeCode(static_cast<int>(SendMessageW(Item(IDC_DATA_TYPE), CB_GETCURSEL, 0, 0)));
 }
 
-void TfmData::Finish(int id) {
-    EnableButtons(true);
-    ExecuteDone();
-    FocusIfCan(id);
-    Enable(IDC_DATA_STOP, false);
-}
-
 void TfmData::btnGetDumpSizeClick() {
-    EnableButtons(false);
     SetText(IDC_DATA_COUNT, L"");
     SetText(IDC_DATA_MEMO, L"");
-    try {
-        ExecuteStarted();
+    Operate(IDC_DATA_GET_SIZE, true, [this] {
         ITrelmo* driver = Driver();
         PutLong(driver, &ITrelmo::put_MemoryType, SelectedMemoryType());
         if (Call(driver, &ITrelmo::ReadDumpSize) == 0)
             SetText(IDC_DATA_COUNT, std::to_wstring(GetLong(driver, &ITrelmo::get_BlockCount)));
-    } catch (...) {
-        Finish(IDC_DATA_GET_SIZE);
-        throw;
-    }
-    Finish(IDC_DATA_GET_SIZE);
+    });
 }
 
 void TfmData::btnGetDataClick() {
     SetText(IDC_DATA_MEMO, L"");
-    EnableButtons(false);
-    try {
-        ExecuteStarted();
+    Operate(IDC_DATA_GET, true, [this] {
         const int block = IntOf(IDC_DATA_BLOCK);
         ITrelmo* driver = Driver();
         PutLong(driver, &ITrelmo::put_BlockNumber, block);
@@ -119,33 +106,18 @@ void TfmData::btnGetDataClick() {
             Data = WideToCp1251(GetString(driver, &ITrelmo::get_DataBlock));
             SetText(IDC_DATA_MEMO, Cp1251ToWide(StrToHex(Data)));
         }
-    } catch (...) {
-        Finish(IDC_DATA_GET);
-        throw;
-    }
-    Finish(IDC_DATA_GET);
+    });
 }
 
 void TfmData::btnReadAllClick() {
     SetText(IDC_DATA_MEMO, L"");
-    EnableButtons(false);
-    Enable(IDC_DATA_STOP, true);
-    FocusIfCan(IDC_DATA_STOP);
-    Running = true;
-    const auto finish = [this] {
-        Running = false;
-        Show(IDC_DATA_PROGRESS, false);
-        Finish(IDC_DATA_READ_ALL);
-    };
-    try {
-        ExecuteStarted();
+    TOperation read{IDC_DATA_READ_ALL, TResultShown::FromStart};
+    read.Loop = true;
+    Operate(read, [this] {
+        TScopeGuard hideProgress([this] { Show(IDC_DATA_PROGRESS, false); });
         Data.clear();
         ReadAll(Driver());
-    } catch (...) {
-        finish();
-        throw;
-    }
-    finish();
+    });
 }
 
 void TfmData::ReadAll(ITrelmo* driver) {

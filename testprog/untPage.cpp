@@ -83,20 +83,36 @@ void TPage::ExecuteDone() const {
         Manager->Update();
 }
 
-void TPage::Operate(int buttonId, bool notifyStart, const std::function<void()>& body) {
-    auto finish = [this, buttonId] {
-        EnableButtons(true);
-        FocusIfCan(buttonId);
-        ExecuteDone();
+void TPage::Operate(const TOperation& operation, const std::function<void()>& body) {
+    bool done = false;
+    // Not a scope guard: the end notification reads the driver and may throw in its turn.
+    auto finish = [this, &operation, &done] {
+        Looping = false;
+        if (operation.ButtonsOff)
+            EnableButtons(true);
+        if (StopButton)
+            Enable(StopButton, false);
+        if (operation.Button)
+            FocusIfCan(operation.Button);
+        if (operation.Result != TResultShown::Never &&
+            (done || operation.Result != TResultShown::AtEndWhenDone))
+            ExecuteDone();
     };
-    EnableButtons(false);
+    if (operation.ButtonsOff)
+        EnableButtons(false);
+    if (operation.Loop && StopButton) {
+        Enable(StopButton, true);
+        FocusIfCan(StopButton);
+    }
+    Looping = operation.Loop;
     try {
-        if (notifyStart)
+        if (operation.Result == TResultShown::FromStart)
             ExecuteStarted();
         body();
     } catch (...) {
         finish();
         throw;
     }
+    done = true;
     finish();
 }

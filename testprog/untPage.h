@@ -62,16 +62,39 @@ public:
     // Each time the page becomes the one shown.
     virtual void PageShown() {}
     // A loop of the page is running (it pumps messages); the window must not go meanwhile.
-    virtual bool Busy() const { return false; }
+    virtual bool Busy() const { return Looping; }
     virtual void RequestStop() {}
 
 protected:
-    // The operation pattern: buttons off, optionally the start notification, the body;
-    // then in every case buttons on, focus back to the button, the end notification. A
+    // When the main window's result fields show the driver's last call.
+    enum class TResultShown {
+        Never,
+        AtEnd,
+        AtEndWhenDone, // not after a failure: what the page rejected reached no driver
+        FromStart,     // at the start too
+    };
+    // How an operation shows on the page.
+    struct TOperation {
+        int Button; // focused again at the end; 0: the focus stays where the body left it
+        TResultShown Result = TResultShown::AtEnd;
+        bool ButtonsOff = true; // the page's own push buttons, meanwhile
+        bool Loop = false;      // the body pumps messages: the page is Busy, its stop button on
+    };
+
+    // Every board operation of a page runs through here. The pattern: buttons off, the stop
+    // button on for a loop, optionally the start notification, the body; then in every case
+    // buttons on, the stop button off, focus back to the button, the end notification. A
     // failure of the body goes on to the program's default handler.
-    void Operate(int buttonId, bool notifyStart, const std::function<void()>& body);
+    void Operate(const TOperation& operation, const std::function<void()>& body);
+    void Operate(int buttonId, bool notifyStart, const std::function<void()>& body) {
+        Operate({buttonId, notifyStart ? TResultShown::FromStart : TResultShown::AtEnd}, body);
+    }
+    // The page's "Прервать": on, and focused, only while a loop runs.
+    void SetStopButton(int id) { StopButton = id; }
 
 private:
     const wchar_t* PageCaption;
     TPages* Manager = nullptr;
+    int StopButton = 0;
+    bool Looping = false;
 };
