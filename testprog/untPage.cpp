@@ -9,8 +9,6 @@ TPages::~TPages() {
     while (!Pages.empty())
         Pages.back()->SetPages(nullptr);
     Owned.clear();
-    if (DriverObject)
-        DriverObject->Release();
 }
 
 void TPages::Add(std::unique_ptr<TPage> page) {
@@ -24,15 +22,15 @@ void TPages::Remove(TPage* page) {
 
 ITrelmo* TPages::Driver() {
     if (!DriverObject) {
+        TComPtr<ITrelmo> created;
         const HRESULT result =
             CoCreateInstance(CLSID_Trelmo, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                             IID_ITrelmo, reinterpret_cast<void**>(&DriverObject));
-        if (FAILED(result)) {
-            DriverObject = nullptr;
+                             IID_ITrelmo, created.Put());
+        if (FAILED(result))
             throw EOleError(result);
-        }
+        DriverObject = std::move(created);
     }
-    return DriverObject;
+    return DriverObject.Get();
 }
 
 void TPages::Update() const {

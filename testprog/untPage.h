@@ -4,6 +4,7 @@
 
 #include "TrelmoLib_TLB.h"
 #include "untForm.h"
+#include "untHolders.h"
 
 #include <functional>
 #include <memory>
@@ -29,7 +30,7 @@ public:
     // it cannot be created, and the next call tries again.
     ITrelmo* Driver();
     // Null until something has asked for the driver.
-    ITrelmo* CreatedDriver() const { return DriverObject; }
+    ITrelmo* CreatedDriver() const { return DriverObject.Get(); }
 
     // Called when a page reports that an operation started or ended.
     std::function<void()> OnUpdate;
@@ -39,7 +40,7 @@ private:
     friend class TPage;
     std::vector<TPage*> Pages;
     std::vector<std::unique_ptr<TPage>> Owned;
-    ITrelmo* DriverObject = nullptr;
+    TComPtr<ITrelmo> DriverObject;
 };
 
 class TPage : public TForm {
