@@ -22,9 +22,10 @@ bool TfmCommand::OnCommand(int id, int code) {
     return false;
 }
 
-// A rejected text sends nothing and leaves the result fields as they are.
+// A rejected text sends nothing and leaves the result fields as they are: only a command
+// sent shows, before the button comes back.
 void TfmCommand::btnExecuteClick() {
-    Operate({IDC_COMMAND_EXECUTE, TResultShown::AtEndWhenDone}, [this] {
+    Operate({IDC_COMMAND_EXECUTE, TResultShown::Never}, [this] {
         std::wstring command = Text(IDC_COMMAND_TEXT);
         for (wchar_t& c : command)
             c = static_cast<wchar_t>(std::towupper(c));
@@ -32,5 +33,6 @@ void TfmCommand::btnExecuteClick() {
         ITrelmo* driver = Driver();
         PutString(driver, &ITrelmo::put_CommandHex, command);
         Call(driver, &ITrelmo::ExecuteCommand);
+        ExecuteDone();
     });
 }

@@ -62,7 +62,10 @@ ITrelmo* TPage::Driver() const {
 }
 
 void TPage::EnableButtons(bool enabled) {
+    HWND stop = StopButton ? Item(StopButton) : nullptr;
     for (HWND child = GetWindow(Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (child == stop)
+            continue;
         wchar_t name[16] = L"";
         GetClassNameW(child, name, 16);
         const LONG_PTR type = GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK;
@@ -82,18 +85,17 @@ void TPage::ExecuteDone() const {
 }
 
 void TPage::Operate(const TOperation& operation, const std::function<void()>& body) {
-    bool done = false;
     // Not a scope guard: the end notification reads the driver and may throw in its turn.
-    auto finish = [this, &operation, &done] {
+    // Another process watches the buttons: the stop button is off before the others are on.
+    auto finish = [this, &operation] {
         Looping = false;
-        if (operation.ButtonsOff)
-            EnableButtons(true);
         if (StopButton)
             Enable(StopButton, false);
+        if (operation.ButtonsOff)
+            EnableButtons(true);
         if (operation.Button)
             FocusIfCan(operation.Button);
-        if (operation.Result != TResultShown::Never &&
-            (done || operation.Result != TResultShown::AtEndWhenDone))
+        if (operation.Result != TResultShown::Never)
             ExecuteDone();
     };
     if (operation.ButtonsOff)
@@ -111,6 +113,5 @@ void TPage::Operate(const TOperation& operation, const std::function<void()>& bo
         finish();
         throw;
     }
-    done = true;
     finish();
 }

@@ -54,8 +54,8 @@ public:
     void SetPages(TPages* pages);
     ITrelmo* Driver() const;
 
-    // Push buttons that are direct children of the page; check boxes, edits and what sits
-    // inside a group are left alone.
+    // Push buttons that are direct children of the page, but for its stop button, which only
+    // a loop turns on; check boxes, edits and what sits inside a group are left alone.
     void EnableButtons(bool enabled);
     void ExecuteStarted() const;
     void ExecuteDone() const;
@@ -69,10 +69,9 @@ public:
 protected:
     // When the main window's result fields show the driver's last call.
     enum class TResultShown {
-        Never,
+        Never, // or when the body says so
         AtEnd,
-        AtEndWhenDone, // not after a failure: what the page rejected reached no driver
-        FromStart,     // at the start too
+        FromStart, // at the start too
     };
     // How an operation shows on the page.
     struct TOperation {
@@ -84,7 +83,7 @@ protected:
 
     // Every board operation of a page runs through here. The pattern: buttons off, the stop
     // button on for a loop, optionally the start notification, the body; then in every case
-    // buttons on, the stop button off, focus back to the button, the end notification. A
+    // the stop button off, buttons on, focus back to the button, the end notification. A
     // failure of the body goes on to the program's default handler.
     void Operate(const TOperation& operation, const std::function<void()>& body);
     void Operate(int buttonId, bool notifyStart, const std::function<void()>& body) {
