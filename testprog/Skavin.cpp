@@ -1,5 +1,6 @@
 // The Skavin program: the interactive test bench of the driver object.
 #include "fmuMain.h"
+#include "untHolders.h"
 #include "untModule.h"
 
 #include <commctrl.h>
@@ -15,9 +16,8 @@ namespace {
 std::wstring FirstArgument() {
     int count = 0;
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::wstring first = arguments && count > 1 ? arguments[1] : L"";
-    LocalFree(arguments);
-    return first;
+    TScopeGuard freeArguments([arguments] { LocalFree(arguments); });
+    return arguments && count > 1 ? arguments[1] : L"";
 }
 
 int RunMessageLoop() {

@@ -53,18 +53,12 @@ void TfmBoardControl::ToggleButton(int id, long buttonStatus) {
 // announce a start.
 void TfmBoardControl::Execute(int id, const std::function<void(ITrelmo*)>& setInput,
                               TMethod method) {
-    const auto done = [this, id] {
-        ExecuteDone();
-        FocusIfCan(id);
-    };
-    try {
+    TOperation press{id};
+    press.ButtonsOff = false;
+    Operate(press, [this, &setInput, method] {
         ITrelmo* driver = Driver();
         if (setInput)
             setInput(driver);
         Call(driver, method);
-    } catch (...) {
-        done();
-        throw;
-    }
-    done();
+    });
 }

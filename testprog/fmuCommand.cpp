@@ -22,10 +22,10 @@ bool TfmCommand::OnCommand(int id, int code) {
     return false;
 }
 
-// A rejected text sends nothing and leaves the result fields as they are.
+// A rejected text sends nothing and leaves the result fields as they are: only a command
+// sent shows, before the button comes back.
 void TfmCommand::btnExecuteClick() {
-    EnableButtons(false);
-    try {
+    Operate({IDC_COMMAND_EXECUTE, TResultShown::Never}, [this] {
         std::wstring command = Text(IDC_COMMAND_TEXT);
         for (wchar_t& c : command)
             c = static_cast<wchar_t>(std::towupper(c));
@@ -34,11 +34,5 @@ void TfmCommand::btnExecuteClick() {
         PutString(driver, &ITrelmo::put_CommandHex, command);
         Call(driver, &ITrelmo::ExecuteCommand);
         ExecuteDone();
-    } catch (...) {
-        EnableButtons(true);
-        FocusIfCan(IDC_COMMAND_EXECUTE);
-        throw;
-    }
-    EnableButtons(true);
-    FocusIfCan(IDC_COMMAND_EXECUTE);
+    });
 }

@@ -6,11 +6,12 @@
 #include "untCodePage.h"
 #include "testprog/untConst.h"
 #include "untDataFile.h"
+#include "untFileDialog.h"
+#include "untHolders.h"
 #include "untSkavinRes.h"
 #include "testprog/untUtil.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <algorithm>
 
@@ -29,7 +30,9 @@ bool SameFirmware(const std::string& dump, const std::string& reference) {
     return dump.compare(0, common, reference, 0, common) == 0;
 }
 
-TfmData::TfmData() : TPage(IDD_DATA, L"fmData", L"Данные") {}
+TfmData::TfmData() : TPage(IDD_DATA, L"fmData", L"Данные") {
+    SetStopButton(IDC_DATA_STOP);
+}
 
 void TfmData::OnInit() {
     for (const wchar_t* type : MemoryTypes)
@@ -81,35 +84,20 @@ long TfmData::SelectedMemoryType() const {
     return MemoryTypeCode(static_cast<int>(SendMessageW(Item(IDC_DATA_TYPE), CB_GETCURSEL, 0, 0)));
 }
 
-void TfmData::Finish(int id) {
-    EnableButtons(true);
-    ExecuteDone();
-    FocusIfCan(id);
-    Enable(IDC_DATA_STOP, false);
-}
-
 void TfmData::btnGetDumpSizeClick() {
-    EnableButtons(false);
     SetText(IDC_DATA_COUNT, L"");
     SetText(IDC_DATA_MEMO, L"");
-    try {
-        ExecuteStarted();
+    Operate(IDC_DATA_GET_SIZE, true, [this] {
         ITrelmo* driver = Driver();
         PutLong(driver, &ITrelmo::put_MemoryType, SelectedMemoryType());
         if (Call(driver, &ITrelmo::ReadDumpSize) == 0)
             SetText(IDC_DATA_COUNT, std::to_wstring(GetLong(driver, &ITrelmo::get_BlockCount)));
-    } catch (...) {
-        Finish(IDC_DATA_GET_SIZE);
-        throw;
-    }
-    Finish(IDC_DATA_GET_SIZE);
+    });
 }
 
 void TfmData::btnGetDataClick() {
     SetText(IDC_DATA_MEMO, L"");
-    EnableButtons(false);
-    try {
-        ExecuteStarted();
+    Operate(IDC_DATA_GET, true, [this] {
         const int block = IntOf(IDC_DATA_BLOCK);
         ITrelmo* driver = Driver();
         PutLong(driver, &ITrelmo::put_BlockNumber, block);
@@ -118,33 +106,18 @@ void TfmData::btnGetDataClick() {
             Data = WideToCp1251(GetString(driver, &ITrelmo::get_DataBlock));
             SetText(IDC_DATA_MEMO, Cp1251ToWide(StrToHex(Data)));
         }
-    } catch (...) {
-        Finish(IDC_DATA_GET);
-        throw;
-    }
-    Finish(IDC_DATA_GET);
+    });
 }
 
 void TfmData::btnReadAllClick() {
     SetText(IDC_DATA_MEMO, L"");
-    EnableButtons(false);
-    Enable(IDC_DATA_STOP, true);
-    FocusIfCan(IDC_DATA_STOP);
-    Running = true;
-    const auto finish = [this] {
-        Running = false;
-        Show(IDC_DATA_PROGRESS, false);
-        Finish(IDC_DATA_READ_ALL);
-    };
-    try {
-        ExecuteStarted();
+    TOperation read{IDC_DATA_READ_ALL, TResultShown::FromStart};
+    read.Loop = true;
+    Operate(read, [this] {
+        TScopeGuard hideProgress([this] { Show(IDC_DATA_PROGRESS, false); });
         Data.clear();
         ReadAll(Driver());
-    } catch (...) {
-        finish();
-        throw;
-    }
-    finish();
+    });
 }
 
 void TfmData::ReadAll(ITrelmo* driver) {
@@ -181,19 +154,15 @@ void TfmData::btnSaveClick() {
         return;
     ITrelmo* driver = Driver();
     Call(driver, &ITrelmo::ReadMemoryTypeDescription);
-    wchar_t file[MAX_PATH] = L"";
-    lstrcpynW(file, GetString(driver, &ITrelmo::get_MemoryTypeDescription).c_str(), MAX_PATH);
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = Handle();
-    dialog.lpstrFilter = BinaryFileFilter();
-    dialog.lpstrFile = file;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrInitialDir = SaveFolder.c_str();
-    dialog.lpstrDefExt = L"bin";
-    dialog.lpstrTitle = L"Sondrik: сохранить данные как...";
-    dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    if (GetSaveFileNameW(&dialog))
+    TFileQuestion question;
+    question.Name = GetString(driver, &ITrelmo::get_MemoryTypeDescription);
+    question.Filter = BinaryFileFilter();
+    question.Folder = SaveFolder;
+    question.Extension = L"bin";
+    question.Title = L"Sondrik: сохранить данные как...";
+    question.Flags = OFN_PATHMUSTEXIST;
+    std::wstring file;
+    if (AskFileName(Handle(), true, question, file))
         WriteDataFile(file, Data);
     FocusIfCan(IDC_DATA_SAVE);
 }
@@ -201,15 +170,12 @@ void TfmData::btnSaveClick() {
 void TfmData::btnCompareClick() {
     if (Data.empty())
         return;
-    wchar_t file[MAX_PATH] = L".bin";
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = Handle();
-    dialog.lpstrFilter = BinaryFileFilter();
-    dialog.lpstrFile = file;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.Flags = OFN_HIDEREADONLY;
-    if (GetOpenFileNameW(&dialog)) {
+    TFileQuestion question;
+    question.Name = L".bin";
+    question.Filter = BinaryFileFilter();
+    question.Folder = std::nullopt;
+    std::wstring file;
+    if (AskFileName(Handle(), false, question, file)) {
         if (SameFirmware(Data, ReadDataFile(file)))
             MessageBoxW(Handle(), L"Прошивка совпадает с эталонной.", AppTitle,
                         MB_OK | MB_ICONINFORMATION);

@@ -15,7 +15,6 @@ class TfmData : public TPage {
 public:
     TfmData();
 
-    bool Busy() const override { return Running; }
     void RequestStop() override { Stop = true; }
 
 protected:
@@ -31,11 +30,8 @@ private:
     void btnCompareClick();
     void ReadAll(ITrelmo* driver);
     long SelectedMemoryType() const;
-    // Ends an operation: buttons on, the focus back, "Прервать" off, the result shown.
-    void Finish(int id);
 
     std::string Data;
     bool Stop = false;
-    bool Running = false;
     std::wstring SaveFolder;
 };

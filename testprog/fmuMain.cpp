@@ -54,13 +54,7 @@ void TfmMain::OnInit() {
     if (index < 0 || index >= Pages->Count())
         index = 0;
     ShowPage(index);
-    // Centred on the screen.
-    const SIZE size = WindowSize(Handle());
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    SetWindowPos(Handle(), nullptr, work.left + (work.right - work.left - size.cx) / 2,
-                 work.top + (work.bottom - work.top - size.cy) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CenterOnScreen();
 }
 
 void TfmMain::FormCreate(const std::wstring& firstArgument) {

@@ -71,7 +71,9 @@ std::vector<std::wstring> PingReport(const TPingCounts& c, wchar_t decimal) {
     return lines;
 }
 
-TfmPing::TfmPing() : TPage(IDD_PING, L"fmPing", L"Проверка связи") {}
+TfmPing::TfmPing() : TPage(IDD_PING, L"fmPing", L"Проверка связи") {
+    SetStopButton(IDC_PING_STOP);
+}
 
 void TfmPing::OnInit() {
     UseFixedFont(IDC_PING_MEMO);
@@ -93,28 +95,17 @@ bool TfmPing::OnCommand(int id, int code) {
     }
 }
 
+// The report is the page's own: the result fields do not follow the exchanges.
 void TfmPing::btnStartClick() {
     Stop = false;
     Sent = 0;
     Received = 0;
-    Enable(IDC_PING_STOP, true);
-    Enable(IDC_PING_START, false);
-    FocusIfCan(IDC_PING_STOP);
-    StartTicks = GetTickCount();
-    Running = true;
-    try {
+    TOperation ping{IDC_PING_START, TResultShown::Never};
+    ping.Loop = true;
+    Operate(ping, [this] {
+        StartTicks = GetTickCount();
         RunLoop();
-    } catch (...) {
-        Running = false;
-        Enable(IDC_PING_STOP, false);
-        Enable(IDC_PING_START, true);
-        FocusIfCan(IDC_PING_START);
-        throw;
-    }
-    Running = false;
-    Enable(IDC_PING_STOP, false);
-    Enable(IDC_PING_START, true);
-    FocusIfCan(IDC_PING_START);
+    });
 }
 
 void TfmPing::RunLoop() {

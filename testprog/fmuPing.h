@@ -28,7 +28,6 @@ class TfmPing : public TPage {
 public:
     TfmPing();
 
-    bool Busy() const override { return Running; }
     void RequestStop() override { Stop = true; }
 
 protected:
@@ -41,7 +40,6 @@ private:
     void ShowReport(const TPingCounts& counts);
 
     bool Stop = false;
-    bool Running = false;
     long Sent = 0, Received = 0;
     std::uint32_t StartTicks = 0;
 };

@@ -6,10 +6,10 @@
 #include "untCodePage.h"
 #include "testprog/untConst.h"
 #include "untDataFile.h"
+#include "untFileDialog.h"
 #include "untSkavinRes.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <cstdio>
 
@@ -74,18 +74,14 @@ void TfmProg::btnGetModeClick() {
 }
 
 void TfmProg::btnFileNameClick() {
-    wchar_t file[MAX_PATH] = L"";
-    lstrcpynW(file, Text(IDC_FIRMWARE_FILE).c_str(), MAX_PATH);
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = Handle();
-    dialog.lpstrFilter = BinaryFileFilter();
-    dialog.lpstrFile = file;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrDefExt = L"bin";
-    dialog.lpstrTitle = L"Sondrik: открыть файл прошивки";
-    dialog.Flags = OFN_HIDEREADONLY;
-    if (GetOpenFileNameW(&dialog))
+    TFileQuestion question;
+    question.Name = Text(IDC_FIRMWARE_FILE);
+    question.Filter = BinaryFileFilter();
+    question.Folder = std::nullopt;
+    question.Extension = L"bin";
+    question.Title = L"Sondrik: открыть файл прошивки";
+    std::wstring file;
+    if (AskFileName(Handle(), false, question, file))
         SetText(IDC_FIRMWARE_FILE, file);
 }
 

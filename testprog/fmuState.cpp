@@ -121,24 +121,17 @@ void TfmState::ShowLines(const std::vector<std::wstring>& lines) {
     SendMessageW(Item(IDC_STATE_MEMO), EM_SCROLLCARET, 0, 0);
 }
 
+// The report takes the focus; a failure leaves it where it was.
 void TfmState::btnGetStateClick() {
-    std::vector<std::wstring> lines;
     SetText(IDC_STATE_MEMO, L"");
-    EnableButtons(false);
-    try {
+    Operate(TOperation{0}, [this] {
+        std::vector<std::wstring> lines;
         ITrelmo* driver = Driver();
         if (Call(driver, &ITrelmo::ReadStatus) == 0)
             lines = StatusReport(driver);
-    } catch (...) {
-        EnableButtons(true);
         ShowLines(lines);
-        ExecuteDone();
-        throw;
-    }
-    EnableButtons(true);
-    ShowLines(lines);
-    FocusIfCan(IDC_STATE_MEMO);
-    ExecuteDone();
+        FocusIfCan(IDC_STATE_MEMO);
+    });
 }
 
 void TfmState::btnResetDeviceClick() {

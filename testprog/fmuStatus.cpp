@@ -3,11 +3,12 @@
 #include "untComCall.h"
 #include "untCodePage.h"
 #include "testprog/untConst.h"
+#include "untFileDialog.h"
+#include "untHolders.h"
 #include "untSkavinRes.h"
 #include "testprog/untUtil.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <memory>
 
@@ -158,6 +159,7 @@ void TfmStatus::tmrStatusTimer() {
     try {
         good = Call(Driver, &ITrelmo::ReadStatus) == 0;
     } catch (...) {
+        // A failed poll; the status line shows what the driver last said.
     }
     long code = LastResult;
     std::wstring description;
@@ -165,6 +167,7 @@ void TfmStatus::tmrStatusTimer() {
         code = GetLong(Driver, &ITrelmo::get_ResultCode);
         description = GetString(Driver, &ITrelmo::get_ResultDescription);
     } catch (...) {
+        // The driver cannot say: the last code stands, with no description.
     }
     if (code != LastResult)
         PollCount = 0;
@@ -175,6 +178,7 @@ void TfmStatus::tmrStatusTimer() {
             UpdateFlags();
             LogChanges();
         } catch (...) {
+            // Ticks and log lines wait for the next poll that reads them.
         }
     }
     ShowStatusLine(std::to_wstring(code) + L", " + description + L" (" +
@@ -218,62 +222,56 @@ void TfmStatus::chbLogOnClick() {
 }
 
 void TfmStatus::btnBrowseLogFileClick() {
-    wchar_t file[MAX_PATH] = L"";
-    const std::wstring current = Text(IDC_STATUS_LOG_FILE);
-    lstrcpynW(file, current.empty() ? L"TrelmoStatus.log" : current.c_str(), MAX_PATH);
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = Handle();
-    dialog.lpstrFilter = L"Файлы лога\0*.log\0Все файлы\0*.*\0";
-    dialog.lpstrFile = file;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrInitialDir = L".";
-    dialog.lpstrDefExt = L"log";
-    dialog.Flags = OFN_HIDEREADONLY;
-    if (GetOpenFileNameW(&dialog))
+    TFileQuestion question;
+    question.Name = Text(IDC_STATUS_LOG_FILE);
+    if (question.Name.empty())
+        question.Name = L"TrelmoStatus.log";
+    question.Filter = L"Файлы лога\0*.log\0Все файлы\0*.*\0";
+    question.Extension = L"log";
+    std::wstring file;
+    if (AskFileName(Handle(), false, question, file))
         SetText(IDC_STATUS_LOG_FILE, file);
 }
 
 void TfmStatus::LoadSettings() {
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, RegistryKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    TRegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, RegistryKey, 0, KEY_READ, key.Out()) != ERROR_SUCCESS)
         return;
     DWORD number = 0, size = sizeof number, type = 0;
-    if (RegQueryValueExW(key, L"PollDelay", nullptr, &type, reinterpret_cast<BYTE*>(&number),
+    if (RegQueryValueExW(key.Get(), L"PollDelay", nullptr, &type, reinterpret_cast<BYTE*>(&number),
                          &size) == ERROR_SUCCESS &&
         type == REG_DWORD)
         SetText(IDC_STATUS_INTERVAL, std::to_wstring(static_cast<int>(number)));
     size = sizeof number;
-    if (RegQueryValueExW(key, L"StatusLogOn", nullptr, &type, reinterpret_cast<BYTE*>(&number),
-                         &size) == ERROR_SUCCESS &&
+    if (RegQueryValueExW(key.Get(), L"StatusLogOn", nullptr, &type,
+                         reinterpret_cast<BYTE*>(&number), &size) == ERROR_SUCCESS &&
         type == REG_DWORD)
         SetChecked(IDC_STATUS_LOG_ON, number != 0);
     wchar_t text[1024];
     size = sizeof text - sizeof(wchar_t);
-    if (RegQueryValueExW(key, L"StatusLogFile", nullptr, &type, reinterpret_cast<BYTE*>(text),
+    if (RegQueryValueExW(key.Get(), L"StatusLogFile", nullptr, &type, reinterpret_cast<BYTE*>(text),
                          &size) == ERROR_SUCCESS &&
         type == REG_SZ) {
         text[size / sizeof(wchar_t)] = L'\0';
         SetText(IDC_STATUS_LOG_FILE, text);
     }
-    RegCloseKey(key);
 }
 
 void TfmStatus::SaveSettings() {
     const DWORD period = static_cast<DWORD>(IntOf(IDC_STATUS_INTERVAL));
-    HKEY key;
+    TRegKey key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, RegistryKey, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+                        nullptr, key.Out(), nullptr) != ERROR_SUCCESS)
         return;
     const DWORD logOn = Checked(IDC_STATUS_LOG_ON) ? 1 : 0;
     const std::wstring file = Text(IDC_STATUS_LOG_FILE);
-    RegSetValueExW(key, L"PollDelay", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&period),
+    RegSetValueExW(key.Get(), L"PollDelay", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&period),
                    sizeof period);
-    RegSetValueExW(key, L"StatusLogOn", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&logOn),
+    RegSetValueExW(key.Get(), L"StatusLogOn", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&logOn),
                    sizeof logOn);
-    RegSetValueExW(key, L"StatusLogFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(file.c_str()),
+    RegSetValueExW(key.Get(), L"StatusLogFile", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(file.c_str()),
                    static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
 }
 
 void TfmStatus::FormClose() {

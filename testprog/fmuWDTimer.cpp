@@ -3,6 +3,7 @@
 #include "fmuState.h"
 #include "untComCall.h"
 #include "untDialog.h"
+#include "untHolders.h"
 #include "untSkavinRes.h"
 
 #include <cstdio>
@@ -83,13 +84,8 @@ void TfmWDTimer::OnTimer(UINT_PTR id) {
     if (id != tmrResetWD || InReset)
         return;
     InReset = true;
-    try {
-        tmrResetWDTimer();
-    } catch (...) {
-        InReset = false;
-        throw;
-    }
-    InReset = false;
+    TScopeGuard resetDone([this] { InReset = false; });
+    tmrResetWDTimer();
 }
 
 void TfmWDTimer::tmrResetWDTimer() {
@@ -97,6 +93,8 @@ void TfmWDTimer::tmrResetWDTimer() {
     try {
         done = ResetOnce();
     } catch (...) {
+        // A timer's reset shows no message box, each period again: a failure is a reset not
+        // done, which the result fields show.
         done = false;
     }
     if (done) {

@@ -9,8 +9,6 @@ TPages::~TPages() {
     while (!Pages.empty())
         Pages.back()->SetPages(nullptr);
     Owned.clear();
-    if (DriverObject)
-        DriverObject->Release();
 }
 
 void TPages::Add(std::unique_ptr<TPage> page) {
@@ -24,15 +22,15 @@ void TPages::Remove(TPage* page) {
 
 ITrelmo* TPages::Driver() {
     if (!DriverObject) {
+        TComPtr<ITrelmo> created;
         const HRESULT result =
             CoCreateInstance(CLSID_Trelmo, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                             IID_ITrelmo, reinterpret_cast<void**>(&DriverObject));
-        if (FAILED(result)) {
-            DriverObject = nullptr;
+                             IID_ITrelmo, created.Put());
+        if (FAILED(result))
             throw EOleError(result);
-        }
+        DriverObject = std::move(created);
     }
-    return DriverObject;
+    return DriverObject.Get();
 }
 
 void TPages::Update() const {
@@ -64,7 +62,10 @@ ITrelmo* TPage::Driver() const {
 }
 
 void TPage::EnableButtons(bool enabled) {
+    HWND stop = StopButton ? Item(StopButton) : nullptr;
     for (HWND child = GetWindow(Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (child == stop)
+            continue;
         wchar_t name[16] = L"";
         GetClassNameW(child, name, 16);
         const LONG_PTR type = GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK;
@@ -83,15 +84,29 @@ void TPage::ExecuteDone() const {
         Manager->Update();
 }
 
-void TPage::Operate(int buttonId, bool notifyStart, const std::function<void()>& body) {
-    auto finish = [this, buttonId] {
-        EnableButtons(true);
-        FocusIfCan(buttonId);
-        ExecuteDone();
+void TPage::Operate(const TOperation& operation, const std::function<void()>& body) {
+    // Not a scope guard: the end notification reads the driver and may throw in its turn.
+    // Another process watches the buttons: the stop button is off before the others are on.
+    auto finish = [this, &operation] {
+        Looping = false;
+        if (StopButton)
+            Enable(StopButton, false);
+        if (operation.ButtonsOff)
+            EnableButtons(true);
+        if (operation.Button)
+            FocusIfCan(operation.Button);
+        if (operation.Result != TResultShown::Never)
+            ExecuteDone();
     };
-    EnableButtons(false);
+    if (operation.ButtonsOff)
+        EnableButtons(false);
+    if (operation.Loop && StopButton) {
+        Enable(StopButton, true);
+        FocusIfCan(StopButton);
+    }
+    Looping = operation.Loop;
     try {
-        if (notifyStart)
+        if (operation.Result == TResultShown::FromStart)
             ExecuteStarted();
         body();
     } catch (...) {

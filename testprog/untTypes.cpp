@@ -4,16 +4,18 @@
 
 #include <windows.h>
 
+#include "untHolders.h" // not on its own: it takes <windows.h> for granted
+
 #include <cstdio>
 
 namespace {
 std::wstring SystemText(long result) {
     wchar_t* buffer = nullptr;
+    TScopeGuard freeBuffer([&buffer] { LocalFree(buffer); });
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text = length ? std::wstring(buffer, length) : std::wstring();
-    LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
     wchar_t code[32];

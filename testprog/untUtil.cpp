@@ -1,6 +1,7 @@
 #include "testprog/untUtil.h"
 
 #include "testprog/untTypes.h"
+#include "untHolders.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -206,24 +207,22 @@ void ResetComboBoxes(HWND container) {
 }
 
 void SaveParams(HWND form, int pageIndex, const std::wstring& key) {
-    HKEY handle;
+    TRegKey handle;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                        nullptr, &handle, nullptr) != ERROR_SUCCESS)
+                        nullptr, handle.Out(), nullptr) != ERROR_SUCCESS)
         return;
-    WriteInteger(handle, L"PageIndex", pageIndex);
-    SaveControls(handle, ControlName(form), form);
-    RegCloseKey(handle);
+    WriteInteger(handle.Get(), L"PageIndex", pageIndex);
+    SaveControls(handle.Get(), ControlName(form), form);
 }
 
 int LoadParams(HWND form, const std::wstring& key) {
     int pageIndex = 0;
-    HKEY handle;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+    TRegKey handle;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, handle.Out()) != ERROR_SUCCESS) {
         ResetComboBoxes(form);
         return pageIndex;
     }
-    LoadControls(handle, ControlName(form), form);
-    ReadInteger(handle, L"PageIndex", pageIndex);
-    RegCloseKey(handle);
+    LoadControls(handle.Get(), ControlName(form), form);
+    ReadInteger(handle.Get(), L"PageIndex", pageIndex);
     return pageIndex;
 }

@@ -37,7 +37,12 @@ TControlsContext::~TControlsContext() {
 }
 
 TDialog::TDialog(int templateId) : TemplateId(templateId) {}
-TDialog::~TDialog() = default;
+
+// A modal dialog's window has gone by now; a modeless one's goes with the object that serves it.
+TDialog::~TDialog() {
+    if (Window)
+        DestroyWindow(Window);
+}
 
 namespace {
 void InitControls() {
@@ -69,7 +74,14 @@ INT_PTR CALLBACK TDialog::Procedure(HWND window, UINT message, WPARAM wParam, LP
         reinterpret_cast<TDialog*>(lParam)->Window = window;
     }
     auto* dialog = reinterpret_cast<TDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-    return dialog ? dialog->Dispatch(message, wParam, lParam) : FALSE;
+    if (!dialog)
+        return FALSE;
+    // A handler may end the object along with its window: past Dispatch only the window's
+    // last message may touch it.
+    const INT_PTR result = dialog->Dispatch(message, wParam, lParam);
+    if (message == WM_NCDESTROY)
+        dialog->Window = nullptr;
+    return result;
 }
 
 INT_PTR TDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -123,6 +135,20 @@ void TDialog::Show(int id, bool shown) {
 
 void TDialog::Focus(int id) {
     SendMessageW(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
+}
+
+void TDialog::FocusIfCan(int id) {
+    HWND control = Item(id);
+    if (control && IsWindowVisible(control) && IsWindowEnabled(control))
+        SetFocus(control);
+}
+
+void TDialog::UseFixedFont(int id) {
+    // One font for the process's life, shared by every report.
+    static const HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                          RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                          DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New");
+    SendMessageW(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
 
 void TDialog::SetClientSize(int width, int height) {

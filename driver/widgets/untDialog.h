@@ -1,6 +1,6 @@
-// The small layer every dialog of the library stands on: a modal dialog from a template in
-// the library's resources, with common controls 6 through the library's manifest, a few
-// control helpers and the driver's message box.
+// The small layer every dialog of the library and every window of Skavin stands on: a modal
+// or modeless dialog from a template in the module's resources, with common controls 6
+// through the library's manifest, a few control helpers and the driver's message box.
 #pragma once
 
 #include <windows.h>
@@ -18,7 +18,7 @@ public:
     // Shows the dialog modally, owned by `owner`; the value given to Close.
     INT_PTR ShowModal(HWND owner);
     // Creates the dialog modeless: a child of `parent` when the template has WS_CHILD.
-    // DestroyWindow ends it.
+    // DestroyWindow ends it; so does the object's end, when the window is still there.
     HWND Create(HWND parent);
     HWND Handle() const { return Window; }
 
@@ -45,8 +45,14 @@ protected:
     // The close box and Esc; closes with IDCANCEL unless overridden.
     virtual void OnClose() { Close(IDCANCEL); }
 
+    // Hands the messages to the handlers above; a window that takes some first, or guards
+    // the handlers, overrides it and calls it.
+    virtual INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+
     void Close(INT_PTR result) { EndDialog(Window, result); }
-    HWND Item(int id) const { return GetDlgItem(Window, id); }
+    // The control the helpers below act on; a window whose controls do not all lie directly
+    // on it looks further.
+    virtual HWND Item(int id) const { return GetDlgItem(Window, id); }
     std::wstring Text(int id) const;
     void SetText(int id, const std::wstring& text);
     bool Checked(int id) const;
@@ -54,12 +60,15 @@ protected:
     void Enable(int id, bool enabled);
     void Show(int id, bool shown);
     void Focus(int id);
+    // Gives the focus to a control when it can take it (visible and enabled).
+    void FocusIfCan(int id);
+    // A fixed-pitch font, for reports whose columns must line up.
+    void UseFixedFont(int id);
     void SetClientSize(int width, int height); // pixels
     void CenterOnScreen();
 
 private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
 
     int TemplateId;
     HWND Window = nullptr;

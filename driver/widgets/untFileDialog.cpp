@@ -11,7 +11,7 @@ bool AskFileName(HWND owner, bool save, const TFileQuestion& question, std::wstr
     dialog.lpstrFilter = question.Filter;
     dialog.lpstrFile = name;
     dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrInitialDir = question.Folder.c_str();
+    dialog.lpstrInitialDir = question.Folder ? question.Folder->c_str() : nullptr;
     dialog.lpstrTitle = question.Title;
     dialog.lpstrDefExt = question.Extension;
     dialog.Flags = OFN_HIDEREADONLY | question.Flags;
