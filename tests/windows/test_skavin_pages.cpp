@@ -196,8 +196,9 @@ TEST_F(SkavinPages, RelayTicksMakeTheRelayByteAndFollowTheBoard) {
 
     // A pulse shows the board's relays while it lasts; long enough to outlast a loaded
     // machine's checks, short enough for the wait below.
+    const std::wstring pulseMs = L"8000";
     Program.SetTextOf(IDC_RELAY_STATUS, L"1");
-    Program.SetTextOf(IDC_RELAY_TIME, L"8000");
+    Program.SetTextOf(IDC_RELAY_TIME, pulseMs);
     ClickOk(IDC_RELAY_TOGGLE);
     EXPECT_TRUE(IsFrame(Program.TextOf(IDC_MAIN_OUTPUT), "11 ")) << "the status read last";
     EXPECT_EQ(L"1", Program.TextOf(IDC_RELAY_STATUS));
@@ -232,7 +233,7 @@ TEST_F(SkavinPages, RelayTicksMakeTheRelayByteAndFollowTheBoard) {
 
     ASSERT_EQ(0, Program.Close());
     auto saved = Values(SkavinKey);
-    EXPECT_EQ(L"2000", saved[L"fmMain.pnlData.fmRelay.edtToggleTime"]);
+    EXPECT_EQ(pulseMs, saved[L"fmMain.pnlData.fmRelay.edtToggleTime"]);
     EXPECT_EQ(L"1", saved[L"fmMain.pnlData.fmRelay.gbRelayControl.chbMonitor2"]);
     EXPECT_EQ(L"0", saved[L"fmMain.pnlData.fmRelay.gbRelayControl.chbOutB"]);
 }
