@@ -3,9 +3,12 @@
 #include "untDriver.h"
 #include "untMembers.h"
 
-int TNativeFirmware::Run(const char* method) {
-    return InvokeMethod(*FindMember(method, TMemberKind::Method), Driver);
+namespace {
+// Through the member table, so that the method log shows each call as the tool's own do.
+template <TMemberIndex Method> int Run(TDriver& driver) {
+    return InvokeMethod(MemberAt<Method>(), driver);
 }
+} // namespace
 
 void TNativeFirmware::SetDataBlock(const std::string& value) {
     Driver.SetDataBlock(value);
@@ -29,20 +32,20 @@ void TNativeFirmware::SetDeviceTimeout(int value) {
     Driver.DeviceTimeout = value;
 }
 int TNativeFirmware::EnterProgramMode() {
-    return Run("EnterProgramMode");
+    return Run<TMemberIndex::EnterProgramMode>(Driver);
 }
 int TNativeFirmware::WriteProgramBlock() {
-    return Run("WriteProgramBlock");
+    return Run<TMemberIndex::WriteProgramBlock>(Driver);
 }
 int TNativeFirmware::ExitProgramMode() {
-    return Run("ExitProgramMode");
+    return Run<TMemberIndex::ExitProgramMode>(Driver);
 }
 int TNativeFirmware::OpenPort() {
-    return Run("OpenPort");
+    return Run<TMemberIndex::OpenPort>(Driver);
 }
 int TNativeFirmware::ReadStatus() {
-    return Run("ReadStatus");
+    return Run<TMemberIndex::ReadStatus>(Driver);
 }
 int TNativeFirmware::SetExchangeParam() {
-    return Run("SetExchangeParam");
+    return Run<TMemberIndex::SetExchangeParam>(Driver);
 }

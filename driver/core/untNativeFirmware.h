@@ -26,7 +26,5 @@ public:
     int SetExchangeParam() override;
 
 private:
-    int Run(const char* method);
-
     TDriver& Driver;
 };
