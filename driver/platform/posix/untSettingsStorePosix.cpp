@@ -175,15 +175,6 @@ bool TSettingsKey::OpenRead(const std::string& keyPath) {
     return true;
 }
 
-bool TSettingsKey::OpenCreate(const std::string& keyPath) {
-    try {
-        OpenCreateOrRaise(keyPath);
-        return true;
-    } catch (const EOSError&) {
-        return false;
-    }
-}
-
 void TSettingsKey::OpenCreateOrRaise(const std::string& keyPath) {
     Close();
     std::string file;
