@@ -29,6 +29,7 @@ void Screenshot(const char* label, HWND window) {
         Pump();
         Sleep(30);
     }
+    guihand::ExpectLayoutHolds(label, window);
     guihand::WaitForScreenshot(label);
 }
 

@@ -248,7 +248,7 @@ TEST_F(SearchAt9600, FindsTheBoardAfterTheSlowerSpeedsAndThePickGoesToTheCaller)
                 EXPECT_EQ(L"", d.Cell(row, 1) + d.Cell(row, 2)) << row;
             }
         EXPECT_EQ(L"Варнок-плата ВП-1", d.Cell(board, 2));
-        WaitForScreenshot("found");
+        Screenshot("found");
 
         d.Click(d.ClearAll); // a pick does not depend on the check marks
         d.SetState(board, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
