@@ -109,6 +109,7 @@ private:
     TFontOf FontOf;
     bool Own;
     std::vector<std::string> Problems;
+    std::string Font; // the last measure's
 
     static std::string Rect(const RECT& r) {
         return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
@@ -177,7 +178,7 @@ private:
     struct TMeasure {
         SIZE text{};
         int lineHeight = 0;
-        int averageWidth = 0;
+        std::string font; // face and height, for the report
     };
 
     bool Measure(HWND control, const std::wstring& text, UINT format, int wrapWidth,
@@ -197,18 +198,22 @@ private:
                                                                         : DT_SINGLELINE));
         TEXTMETRICW metrics{};
         GetTextMetricsW(dc, &metrics);
+        wchar_t face[LF_FACESIZE] = {};
+        GetTextFaceW(dc, LF_FACESIZE, face);
         SelectObject(dc, old);
         DeleteDC(dc);
         out.text = {box.right - box.left, box.bottom - box.top};
         out.lineHeight = metrics.tmHeight;
-        out.averageWidth = metrics.tmAveCharWidth;
+        out.font = " (" + Utf8(face) + " " + std::to_string(metrics.tmHeight) + " px" +
+                   (metrics.tmWeight >= FW_BOLD ? " bold)" : ")");
+        Font = out.font;
         return true;
     }
 
     void Need(HWND control, const char* what, int needed, int has) {
         if (needed > has)
             Problem(control, std::string(what) + " needs " + std::to_string(needed) + " px, has " +
-                                 std::to_string(has));
+                                 std::to_string(has) + Font);
     }
 
     void CheckText(HWND control) {

@@ -36,30 +36,14 @@ inline constexpr wchar_t SystemFolder[] = L"C:\\windows\\syswow64";
 // The running program, whose windows each screenshot checks.
 inline DWORD ShownProcess = 0;
 
-// The program's windows measured from here: a control in its dialog's font in the templates' font,
-// a message box's in the message font. The About box's name line sizes its font to fit itself;
-// its links are the dialog font underlined.
+// The program's windows measured from here. Wine does not answer WM_GETFONT across processes, so
+// the fonts are the ones the program gives: its dialogs' controls the templates' font, a message
+// box's the message font. The About box's name line sizes its font to fit itself; its links are
+// the dialog font underlined. (The fixed-pitch reports are multi-line boxes, which scroll.)
 inline HFONT ProgramFont(HWND control) {
-    HWND top = GetAncestor(control, GA_ROOT);
-    if (GetDlgItem(top, 0xFFFF))
+    if (GetDlgItem(GetAncestor(control, GA_ROOT), 0xFFFF))
         return guifit::MessageFont();
-    const auto font = [](HWND window) {
-        return reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
-    };
-    const HFONT own = font(control);
-    if (!own)
-        return static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
-    if (own == font(GetParent(control)) || own == font(top))
-        return guifit::DialogFont();
-    switch (GetDlgCtrlID(control)) {
-    case IDC_ABOUT_NAME:
-        return guifit::NotMeasured;
-    case IDC_ABOUT_URL:
-    case IDC_ABOUT_MAIL:
-        return guifit::DialogFont();
-    default:
-        return nullptr;
-    }
+    return GetDlgCtrlID(control) == IDC_ABOUT_NAME ? guifit::NotMeasured : guifit::DialogFont();
 }
 
 inline BOOL CALLBACK CollectShown(HWND window, LPARAM param) {
