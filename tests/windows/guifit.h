@@ -96,6 +96,11 @@ public:
 
     std::vector<std::string> Check(HWND top) {
         Problems.clear();
+        // The system's file dialogs are laid out by the system, not by us.
+        bool shellView = false;
+        EnumChildWindows(top, FindShellView, reinterpret_cast<LPARAM>(&shellView));
+        if (shellView)
+            return Problems;
         RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         RECT box{};
         GetWindowRect(top, &box);
@@ -110,6 +115,11 @@ private:
     bool Own;
     std::vector<std::string> Problems;
     std::string Font; // the last measure's
+
+    static BOOL CALLBACK FindShellView(HWND window, LPARAM found) {
+        *reinterpret_cast<bool*>(found) = IsClass(window, L"SHELLDLL_DefView");
+        return !*reinterpret_cast<bool*>(found);
+    }
 
     static std::string Rect(const RECT& r) {
         return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
