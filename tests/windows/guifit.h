@@ -188,6 +188,7 @@ private:
     struct TMeasure {
         SIZE text{};
         int lineHeight = 0;
+        int leading = 0; // room above the letters within a line's height
         std::string font; // face and height, for the report
     };
 
@@ -214,6 +215,7 @@ private:
         DeleteDC(dc);
         out.text = {box.right - box.left, box.bottom - box.top};
         out.lineHeight = metrics.tmHeight;
+        out.leading = metrics.tmInternalLeading;
         out.font = " (" + Utf8(face) + " " + std::to_string(metrics.tmHeight) + " px" +
                    (metrics.tmWeight >= FW_BOLD ? " bold)" : ")");
         Font = out.font;
@@ -244,11 +246,12 @@ private:
                 // The margin a wider font than this desktop's needs.
                 Need(control, "the caption with its margins", m.text.cx + 2 * Scaled(6),
                      client.right);
-                Need(control, "the caption's height", m.text.cy + Scaled(4), client.bottom);
+                Need(control, "the caption's height", m.text.cy - m.leading + Scaled(4),
+                     client.bottom);
             } else {
                 Need(control, "the box and its caption",
                      GetSystemMetrics(SM_CXMENUCHECK) + Scaled(4) + m.text.cx, client.right);
-                Need(control, "the caption's height", m.text.cy, client.bottom);
+                Need(control, "the caption's height", m.text.cy - m.leading, client.bottom);
             }
         } else if (IsClass(control, L"Static")) {
             const LONG type = style & SS_TYPEMASK;
@@ -261,7 +264,7 @@ private:
                          wraps ? client.right : 0, m))
                 return;
             Need(control, "the text", m.text.cx, client.right);
-            Need(control, "the text's height", m.text.cy, client.bottom);
+            Need(control, "the text's height", m.text.cy - m.leading, client.bottom);
         } else if (IsClass(control, L"Edit")) {
             // What a user types may scroll; what the program shows must be seen whole.
             if (text.empty() || !(style & ES_READONLY) || (style & ES_MULTILINE))
@@ -271,7 +274,7 @@ private:
             const LRESULT margins = SendMessageW(control, EM_GETMARGINS, 0, 0);
             Need(control, "the text", m.text.cx + LOWORD(margins) + HIWORD(margins) + 2,
                  client.right);
-            Need(control, "the text's height", m.lineHeight, client.bottom);
+            Need(control, "the text's height", m.lineHeight - m.leading, client.bottom);
         } else if (IsClass(control, L"ComboBox")) {
             CheckCombo(control, client);
         } else if (Own && IsClass(control, WC_LISTVIEWW)) {
