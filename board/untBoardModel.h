@@ -20,6 +20,9 @@ struct TBoardOptions {
     std::uint16_t serialNumber = 1234;
     TMillis restartMs = 300;      // silence after a reset or after leaving program mode
     TMillis watchdogPeriodMs = 0; // > 0 overrides the period kept in the settings tables
+    // 1 to 5: that settings table reports no rows on the line and refuses its cells there;
+    // the board's own logic still reads its values. 0: none.
+    int emptyTable = 0;
 };
 
 class TBoardModel {
