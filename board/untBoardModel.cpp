@@ -936,6 +936,10 @@ void TBoardModel::Reset(TMillis now) {
     Advance(now);
 }
 
+void TBoardModel::SetEmptyTable(int table) {
+    State->Board.Tables().ShowEmpty(static_cast<std::size_t>(table - 1));
+}
+
 void TBoardModel::SetMainsPresent(bool present, TMillis now) {
     Advance(now);
     State->Board.SetMains(present);

@@ -52,6 +52,9 @@ public:
     // Outside events, for the control interface.
     void Reset(TMillis now); // a reset as after power loss of the CPU
     void SetMainsPresent(bool present, TMillis now);
+    // 1 to 5: that settings table shows no rows on the line from now on (as emptyTable);
+    // 0: every table shows its rows.
+    void SetEmptyTable(int table);
 
     // The state as "name=value" lines (flags, relays, mode, speed, counters such as
     // watchdog resets), for the control interface and the tests.

@@ -65,7 +65,7 @@ public:
     std::uint16_t RowCount(std::size_t table) const {
         return table == EmptyTable ? 0 : Defs.at(table).rowCount;
     }
-    // The table shows no rows on the line from now on.
+    // The table shows no rows on the line from now on; one past the last: none does.
     void ShowEmpty(std::size_t table) { EmptyTable = table; }
     // errNone for a field of a defined table, whatever its rows.
     std::uint8_t CheckField(std::size_t table, std::size_t field) const;

@@ -260,6 +260,8 @@ TEST_F(BoardModel, AnEmptyTableShowsNoRowsButKeepsItsFields) {
     EXPECT_EQ(WriteField(1, 7, 2, Bytes({0x34, 0x12}), 0), errBadParams);
     EXPECT_EQ(Value("relays", 0), relayState);
     EXPECT_NE(GetWord(Send({cmdReadTableStruct, 0}, 0), 42), 0);
+    Board->SetEmptyTable(0); // the control line's "empty off"
+    EXPECT_EQ(Send({cmdReadTableStruct, 1}, 0), relays);
 }
 
 TEST_F(BoardModel, InitialisingTablesNeedsTheStatusIdentity) {
