@@ -137,7 +137,10 @@ protected:
         Board.Command("clear");
         ASSERT_EQ(0, Call(&ITrelmo::InitTables)) << Result();
     }
-    void TearDown() override { Board.Command("clear"); }
+    void TearDown() override {
+        Board.Command("clear");
+        Board.Command("empty off");
+    }
 
     std::string Result() {
         BSTR text = nullptr;
@@ -424,7 +427,7 @@ TEST_F(TablesDialog, InitTables) {
                   success = AnswerBox(DriverCaption, IDOK, "init-done");
                   Board.Command("fault error 33 for 24");
                   Press(tables, IDC_TABLES_INIT);
-                  failure = AnswerBox(DriverCaption, IDOK);
+                  failure = AnswerBox(DriverCaption, IDOK, "init-failed");
                   Click(tables, IDCANCEL);
               }));
     EXPECT_EQ(L"Инициализация таблиц прошла успешно", success);
@@ -483,7 +486,8 @@ TEST_F(TablesDialog, OpeningCanBeStopped) {
                   Click(progress, IDCANCEL);
                   HWND box = WaitDialog(DriverCaption);
                   EXPECT_EQ(progress, GetWindow(box, GW_OWNER));
-                  first = AnswerBox(DriverCaption, IDNO);
+                  first = AnswerBox(DriverCaption, IDNO, "stop-question");
+                  EXPECT_TRUE(IsWindowVisible(progress)) << "No stopped the reading";
                   Click(progress, IDCANCEL);
                   second = AnswerBox(DriverCaption, IDYES);
                   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(progress); }, 5000));
@@ -495,6 +499,28 @@ TEST_F(TablesDialog, OpeningCanBeStopped) {
               }));
     EXPECT_EQ(L"Прервать выполнение ?", first);
     EXPECT_EQ(L"Прервать выполнение ?", second);
+}
+
+// A table with no rows is refused at once with "Таблица пуста", before any exchange with the
+// board: a board that no longer answers shows nothing else.
+TEST_F(TablesDialog, EmptyTableOpensNothing) {
+    Board.Command("empty 2");
+    std::wstring refusal;
+    EXPECT_EQ(0, RunDialog([&] {
+                  HWND tables = WaitDialog(TablesCaption);
+                  if (!tables)
+                      return;
+                  EXPECT_EQ(L"0", TList(Child(tables, IDC_TABLES_LIST)).Cell(1, 2));
+                  Board.Command("fault noanswer always");
+                  OpenTable(tables, 1, nullptr);
+                  refusal = AnswerBox(DriverCaption, IDOK, "empty-table");
+                  Sleep(300);
+                  EXPECT_TRUE(OpenDialogs().size() == 1) << "a window besides the tables";
+                  Board.Command("clear");
+                  Click(tables, IDCANCEL);
+              }));
+    Board.Command("empty off");
+    EXPECT_EQ(L"Таблица пуста", refusal);
 }
 
 // With method logging on, the dialog's Disconnect is logged first, then ShowTablesDlg with 0.
