@@ -38,9 +38,6 @@ HFONT CreateVariantFont(HWND window, int weight, bool underline, int largerByPoi
         wchar_t face[LF_FACESIZE] = {};
         if (GetTextFaceW(dc.Get(), LF_FACESIZE, face) > 0)
             lstrcpynW(shape.lfFaceName, face, LF_FACESIZE);
-        TEXTMETRICW metrics{};
-        if (GetTextMetricsW(dc.Get(), &metrics))
-            shape.lfCharSet = metrics.tmCharSet;
         if (largerByPoints != 0)
             shape.lfHeight -= MulDiv(largerByPoints, GetDeviceCaps(dc.Get(), LOGPIXELSY), 72);
         SelectObject(dc.Get(), old);

@@ -154,6 +154,7 @@ void TGrid::FitColumn(int column) {
     }
     SelectObject(dc.Get(), old);
     SetColWidth(column, std::max(Scaled(MinColumnWidth), widest + 2 * CellMargin()));
+    LoadEditor(); // its text scrolled to fit the old width
 }
 
 int TGrid::TextHeight(const std::wstring& text) const {
