@@ -88,6 +88,14 @@ std::wstring StatusText(HWND editor, int part) {
     return text;
 }
 
+// The screen's pixels for a layout drawn at 96 DPI.
+int Scaled(int pixels) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return MulDiv(pixels, dpi, 96);
+}
+
 // The file name box of a common file dialog, Explorer style (cmb13) or old style (edt1).
 HWND FileNameBox(HWND dialog) {
     HWND name = Child(dialog, 0x47C);
@@ -237,7 +245,7 @@ TEST_F(TablesDialog, ListAndRowEditorWriteOnLeave) {
                   EXPECT_EQ(L"5", grid.Cell(2, 4));
                   EXPECT_EQ(L"Киоск 1", grid.Cell(2, 9));
                   EXPECT_EQ(std::make_pair(2, 1), grid.Current());
-                  EXPECT_EQ(30, grid.ColWidth(0));
+                  EXPECT_EQ(Scaled(30), grid.ColWidth(0));
                   // The columns fill the client area exactly.
                   RECT client{};
                   GetClientRect(grid.Handle(), &client);
@@ -308,7 +316,7 @@ TEST_F(TablesDialog, GridEditorEnterReadAndRefresh) {
                   EXPECT_EQ(L"Время импульса, мс", grid.Cell(3, 0));
                   EXPECT_EQ(L"Модем", grid.Cell(1, 1));
                   EXPECT_EQ(L"1000", grid.Cell(3, 8));
-                  EXPECT_EQ(30, grid.ColWidth(0));
+                  EXPECT_EQ(Scaled(30), grid.ColWidth(0));
                   EXPECT_GT(grid.ColWidth(1), 10);
                   Screenshot("grid-editor", editor);
 
