@@ -1,6 +1,7 @@
 #include "fmuProgr.h"
 
 #include "untDialog.h"
+#include "untDpi.h"
 #include "untModule.h"
 #include "untToolsRes.h"
 
@@ -12,7 +13,7 @@ TfmProgress::TfmProgress() {
                                 Procedure, reinterpret_cast<LPARAM>(this));
     if (!Window)
         return;
-    RECT box{0, 0, 233, 111};
+    RECT box{0, 0, Scaled(233), Scaled(111)};
     AdjustWindowRectEx(&box, static_cast<DWORD>(GetWindowLongW(Window, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongW(Window, GWL_EXSTYLE)));
     SetWindowPos(Window, nullptr, 0, 0, box.right - box.left, box.bottom - box.top,

@@ -404,7 +404,7 @@ TEST(Progress, StartStepStopBreak) {
         EXPECT_EQ(L"Прогресс операции", Text(window));
         EXPECT_EQ(L"Отмена", Text(GetDlgItem(window, IDCANCEL)));
         EXPECT_EQ(L"Чтение таблицы", Text(GetDlgItem(window, IDC_PROGRESS_TEXT)));
-        ExpectClientSize(window, 233, 111);
+        ExpectClientSize(window, Scaled(233), Scaled(111));
         EXPECT_EQ(0, GetWindowLongW(window, GWL_STYLE) & WS_SYSMENU) << "caption buttons";
         EXPECT_EQ(owner.Handle(), GetWindow(window, GW_OWNER));
         EXPECT_EQ(window, GetActiveWindow());
@@ -580,7 +580,7 @@ TEST_F(Firmware, WritesImageAndBringsBoardBack) {
                       if (!dialog)
                           return;
                       if (!big) {
-                          ExpectClientSize(dialog, 343, 137);
+                          ExpectClientSize(dialog, Scaled(343), Scaled(137));
                           EXPECT_EQ(L"Файл:", Text(Child(dialog, IDC_PROG_FILE_LABEL)));
                           EXPECT_EQ(L"&Записать", Text(Child(dialog, IDC_PROG_START)));
                           EXPECT_EQ(L"&Отмена", Text(Child(dialog, IDC_PROG_CANCEL)));
