@@ -47,7 +47,7 @@ protected:
             SendMessageW(Item(IDC_ABOUT_VERSIONS), LB_ADDSTRING, 0,
                          reinterpret_cast<LPARAM>(line.c_str()));
         NameFont = NameLineFont();
-        LinkFont = DerivedFont(0, FW_NORMAL, true);
+        LinkFont = DerivedFont(0, FW_NORMAL, false);
         SendMessageW(Item(IDC_ABOUT_NAME), WM_SETFONT, reinterpret_cast<WPARAM>(NameFont.Get()),
                      TRUE);
         for (int id : {IDC_ABOUT_URL, IDC_ABOUT_MAIL}) {
@@ -84,6 +84,14 @@ protected:
             result = reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
             return true;
         }
+        case WM_DRAWITEM: {
+            const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (item.CtlID != IDC_ABOUT_URL && item.CtlID != IDC_ABOUT_MAIL)
+                return false;
+            DrawLink(item);
+            result = TRUE;
+            return true;
+        }
         case WM_SETCURSOR: {
             const int id = GetDlgCtrlID(reinterpret_cast<HWND>(wParam));
             if (id != IDC_ABOUT_URL && id != IDC_ABOUT_MAIL)
@@ -109,6 +117,63 @@ private:
                                    TextWidthIn(link, TDialog::Text(id)));
         SetWindowPos(link, nullptr, 0, 0, width, box.bottom - box.top,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    // Underlined by hand: a font's underline spans the last letter's whole advance, and
+    // with the dialog font that reaches visibly past the letter. This one ends with the ink.
+    void DrawLink(const DRAWITEMSTRUCT& item) {
+        const std::wstring text = TDialog::Text(static_cast<int>(item.CtlID));
+        HDC dc = item.hDC;
+        FillRect(dc, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
+        HGDIOBJ old = SelectObject(dc, LinkFont.Get());
+        const COLORREF blue = RGB(0, 0, 255);
+        SetTextColor(dc, blue);
+        SetBkMode(dc, TRANSPARENT);
+        TextOutW(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        const int thickness = std::max(1, Scaled(1));
+        const int y = metrics.tmAscent + thickness;
+        const TGdiObject<HBRUSH> brush(CreateSolidBrush(blue));
+        const RECT line{0, y, InkWidth(dc, text), y + thickness};
+        FillRect(dc, &line, brush.Get());
+        SelectObject(dc, old);
+    }
+
+    // Where the text's last letter ends, rather than its advance: found by drawing it, as
+    // glyph metrics of bitmap faces report the whole advance.
+    static int InkWidth(HDC dc, const std::wstring& text) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        if (size.cx <= 0 || size.cy <= 0)
+            return 0;
+        const TMemoryDc memory(CreateCompatibleDC(dc));
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), size.cx, -size.cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        const TGdiObject<HBITMAP> canvas(
+            CreateDIBSection(memory.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (!canvas || !bits)
+            return size.cx;
+        HGDIOBJ oldBitmap = SelectObject(memory.Get(), canvas.Get());
+        HGDIOBJ oldFont = SelectObject(memory.Get(), GetCurrentObject(dc, OBJ_FONT));
+        const RECT all{0, 0, size.cx, size.cy};
+        FillRect(memory.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        SetTextColor(memory.Get(), RGB(0, 0, 0));
+        SetBkMode(memory.Get(), TRANSPARENT);
+        TextOutW(memory.Get(), 0, 0, text.c_str(), static_cast<int>(text.size()));
+        GdiFlush();
+        const auto* pixels = static_cast<const DWORD*>(bits);
+        int right = 0;
+        for (int y = 0; y < size.cy; ++y)
+            for (int x = size.cx - 1; x >= right; --x)
+                if ((pixels[y * size.cx + x] & 0xFFFFFF) != 0xFFFFFF) {
+                    right = x + 1;
+                    break;
+                }
+        SelectObject(memory.Get(), oldFont);
+        SelectObject(memory.Get(), oldBitmap);
+        return right;
     }
 
     TFont DerivedFont(int largerBy, int weight, bool underline) {

@@ -125,6 +125,29 @@ void RestoreFileName(const std::wstring& value) {
 // ================================================================ About box and log settings
 
 // The screen's pixels for a layout drawn at 96 DPI.
+// A link's underline, its fullest row of blue, must end where the letters do.
+void ExpectUnderlineEndsWithTheInk(HWND link) {
+    const SIZE size = ClientSize(link);
+    HDC dc = GetDC(link);
+    std::vector<int> rightmost(static_cast<std::size_t>(size.cy), -1), count(rightmost.size(), 0);
+    for (int y = 0; y < size.cy; ++y)
+        for (int x = 0; x < size.cx; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            if (GetBValue(c) > 160 && GetRValue(c) < 100 && GetGValue(c) < 100) {
+                rightmost[static_cast<std::size_t>(y)] = x;
+                ++count[static_cast<std::size_t>(y)];
+            }
+        }
+    ReleaseDC(link, dc);
+    const auto line = std::max_element(count.begin(), count.end()) - count.begin();
+    int letters = -1;
+    for (std::size_t y = 0; y < rightmost.size(); ++y)
+        if (static_cast<long>(y) != line)
+            letters = std::max(letters, rightmost[y]);
+    ASSERT_GE(letters, 0) << "no link drawn";
+    EXPECT_EQ(letters, rightmost[static_cast<std::size_t>(line)]) << Utf8(Text(link));
+}
+
 int Scaled(int pixels) {
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -213,6 +236,8 @@ TEST_F(Dialogs, AboutBox) {
             SendMessageW(versions, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line));
             EXPECT_EQ(L"Версия драйвера: " + version, std::wstring(line));
             Screenshot("about", box);
+            for (int id : {IDC_ABOUT_URL, IDC_ABOUT_MAIL})
+                ExpectUnderlineEndsWithTheInk(Child(box, id));
             Click(box, IDOK);
         });
         EXPECT_EQ(S_OK, Driver->AboutBox());
