@@ -12,10 +12,18 @@
 #include <cwctype>
 
 namespace {
-// Pixels of the frame round the pages.
-const int Margin = 8, ListWidth = 170, LabelWidth = 70, RowHeight = 26, ButtonWidth = 120,
-          ButtonHeight = 25, MinimumPageHeight = 200;
+// Pixels of the frame round the pages at 96 DPI; Px gives them at the screen's.
+const int Margin = 8, ListWidth = 170, LabelWidth = 70, LabelHeight = 16, FieldHeight = 22,
+          RowHeight = 26, ButtonWidth = 120, ButtonHeight = 25, MinimumPageHeight = 200;
 const int ResultRows = 4;
+// Every page keeps this margin, in dialog units, above its controls and right of them; the
+// window lets it overlap its own, so that the page's top row starts level with the page list
+// and its button column ends under the window's buttons.
+const RECT PageMargin{0, 4, 4, 0};
+
+int Px(int pixelsAt96) {
+    return ScreenPixels(pixelsAt96);
+}
 const UINT_PTR CloseRetryTimer = 1;
 
 const int ResultFields[] = {IDC_MAIN_RESULT, IDC_MAIN_OUTPUT, IDC_MAIN_INPUT, IDC_MAIN_TIME};
@@ -75,9 +83,11 @@ void TfmMain::AddPage(std::unique_ptr<TPage> page) {
 
 // The window grows to what the largest page needs, and never gets smaller.
 void TfmMain::FitToPages() {
-    const int height = std::max<int>(PageArea.cy, MinimumPageHeight);
-    RECT box{0, 0, Margin + ListWidth + Margin + PageArea.cx + Margin,
-             Margin + height + Margin + ResultRows * RowHeight + Margin};
+    const SIZE inset = PageInset();
+    const int height = std::max<int>(PageArea.cy - inset.cy, Px(MinimumPageHeight));
+    const int margin = Px(Margin);
+    RECT box{0, 0, margin + Px(ListWidth) + margin + PageArea.cx - inset.cx + margin,
+             margin + height + margin + ResultRows * Px(RowHeight) + margin};
     AdjustWindowRectEx(&box, static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongW(Handle(), GWL_EXSTYLE)));
     MinimumSize = {box.right - box.left, box.bottom - box.top};
@@ -85,26 +95,38 @@ void TfmMain::FitToPages() {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The pages' own margin in pixels: on the right (cx) and at the top (cy).
+SIZE TfmMain::PageInset() const {
+    RECT margin = PageMargin;
+    MapDialogRect(Panel->Handle(), &margin);
+    return {margin.right, margin.top};
+}
+
 void TfmMain::OnSize(int width, int height) {
-    const int bottom = ResultRows * RowHeight + Margin;
-    const int areaHeight = height - Margin - Margin - bottom;
-    MoveWindow(Item(IDC_MAIN_LIST), Margin, Margin, ListWidth, areaHeight, TRUE);
-    const int areaLeft = Margin + ListWidth + Margin;
-    const int areaWidth = width - areaLeft - Margin;
-    MoveWindow(Panel->Handle(), areaLeft, Margin, areaWidth, areaHeight, TRUE);
+    const int margin = Px(Margin), rowHeight = Px(RowHeight);
+    const int bottom = ResultRows * rowHeight + margin;
+    const int areaHeight = height - margin - margin - bottom;
+    MoveWindow(Item(IDC_MAIN_LIST), margin, margin, Px(ListWidth), areaHeight, TRUE);
+    const int areaLeft = margin + Px(ListWidth) + margin;
+    const SIZE inset = PageInset();
+    const int panelWidth = width - areaLeft - margin + inset.cx;
+    const int panelHeight = areaHeight + inset.cy;
+    MoveWindow(Panel->Handle(), areaLeft, margin - inset.cy, panelWidth, panelHeight, TRUE);
     if (ShownPage >= 0)
-        MoveWindow(Pages->Item(ShownPage)->Handle(), 0, 0, areaWidth, areaHeight, TRUE);
-    const int top = Margin + areaHeight + Margin;
-    const int buttonLeft = width - Margin - ButtonWidth;
-    const int fieldLeft = Margin + LabelWidth + 6;
+        MoveWindow(Pages->Item(ShownPage)->Handle(), 0, 0, panelWidth, panelHeight, TRUE);
+    const int top = margin + areaHeight + margin;
+    const int buttonLeft = width - margin - Px(ButtonWidth);
+    const int fieldLeft = margin + Px(LabelWidth) + Px(6);
+    const int labelDrop = (Px(FieldHeight) - Px(LabelHeight)) / 2 + Px(1);
     for (int row = 0; row < ResultRows; ++row) {
-        const int y = top + row * RowHeight;
-        MoveWindow(Item(ResultLabels[row]), Margin, y + 4, LabelWidth, 16, TRUE);
-        MoveWindow(Item(ResultFields[row]), fieldLeft, y, buttonLeft - Margin - fieldLeft, 22,
+        const int y = top + row * rowHeight;
+        MoveWindow(Item(ResultLabels[row]), margin, y + labelDrop, Px(LabelWidth), Px(LabelHeight),
                    TRUE);
+        MoveWindow(Item(ResultFields[row]), fieldLeft, y, buttonLeft - margin - fieldLeft,
+                   Px(FieldHeight), TRUE);
         if (row < 3)
-            MoveWindow(Item(Buttons[row]), buttonLeft, y + (row == 2 ? RowHeight : 0), ButtonWidth,
-                       ButtonHeight, TRUE);
+            MoveWindow(Item(Buttons[row]), buttonLeft, y + (row == 2 ? rowHeight : 0),
+                       Px(ButtonWidth), Px(ButtonHeight), TRUE);
     }
 }
 

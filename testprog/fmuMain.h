@@ -34,6 +34,7 @@ private:
     void btnAboutClick();
     void btnPropertiesClick();
     void FitToPages();
+    SIZE PageInset() const;
     void FormDestroy();
     void PressDefaultButton();
     bool ForwardKeyPress(int id);
