@@ -525,6 +525,9 @@ TEST(Layout, EveryPagesTextsFitTheirControlsWhichDoNotOverlap) {
     HWND watchdog = GetDlgItem(pages[4]->Handle(), IDC_WD_GROUP);
     EXPECT_EQ("", TextProblem(GetDlgItem(watchdog, IDC_WD_RESET),
                               L"Выключить сброс сторожевого таймера"));
+    // The watchdog page's flag report lines up as the state page's does.
+    EXPECT_EQ(SendDlgItemMessageW(pages[0]->Handle(), IDC_STATE_MEMO, WM_GETFONT, 0, 0),
+              SendDlgItemMessageW(pages[4]->Handle(), IDC_WD_MEMO, WM_GETFONT, 0, 0));
 }
 
 TEST(Layout, StatusMonitorsTabsFitAndDoNotOverlap) {
