@@ -138,6 +138,12 @@ TEST_F(Skavin, FirstRunThenEveryPageThenSettingsSurviveARestart) {
     EXPECT_EQ(L"11", Program.TextOf(IDC_COMMAND_TEXT));
     EXPECT_EQ(L"", Program.Result());
     ExpectPageAligned(0);
+    // The window places its own fields in pixels: at every DPI they hold a line of the dialog
+    // font as a page's edit box, laid out in dialog units, does.
+    RECT field{}, edit{};
+    GetWindowRect(Program.Control(IDC_MAIN_RESULT), &field);
+    GetWindowRect(Program.Control(IDC_COMMAND_TEXT), &edit);
+    EXPECT_GE(field.bottom - field.top, edit.bottom - edit.top);
     Screenshot("page01");
     for (int i = 1; i < 10; ++i) {
         Program.ShowPage(i);
