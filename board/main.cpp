@@ -16,8 +16,9 @@
 
 namespace {
 const char Usage[] = "usage: trelmo-board [-v] [--baud N] [--serial N] [--restart-ms N]\n"
-                     "                    [--watchdog-ms N] [--control SOCKET_PATH]\n"
+                     "                    [--watchdog-ms N] [--empty-table N] [--control SOCKET_PATH]\n"
                      "                    [--control-tty LINK_PATH] LINK_PATH\n";
+const char Help[] = "  --empty-table N  settings table N (1 to 5) reports no rows on the line\n";
 
 struct TOptions {
     bool verbose = false;
@@ -70,6 +71,10 @@ bool ParseNumberOption(int argc, char** argv, int& i, TOptions& options) {
         if (!TakeNumber(argc, argv, i, 0, 86400000, value))
             return false;
         options.board.watchdogPeriodMs = value;
+    } else if (name == "--empty-table") {
+        if (!TakeNumber(argc, argv, i, 1, 5, value))
+            return false;
+        options.board.emptyTable = static_cast<int>(value);
     } else {
         std::fprintf(stderr, "trelmo-board: unknown option %s\n", argv[i]);
         return false;
@@ -170,6 +175,7 @@ int main(int argc, char** argv) {
     TOptions options;
     if (argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help")) {
         std::fputs(Usage, stdout);
+        std::fputs(Help, stdout);
         return 0;
     }
     if (!ParseOptions(argc, argv, options)) {

@@ -187,6 +187,8 @@ TBoard::TBoard(const TBoardOptions& options, TMillis now)
       PowerUpAt(now), Clock(now), BaudRate(CodeToBaudRate(BaudRateToCode(options.baudRate))),
       ByteTimeoutMs(ClampByte(options.byteTimeoutMs)), RelayState(InitialRelays()),
       ProgramMemory(ProgramMemorySize, '\xFF') {
+    if (options.emptyTable > 0)
+        SettingTables.ShowEmpty(static_cast<std::size_t>(options.emptyTable - 1));
     Log(lcPowerUp);
 }
 
@@ -706,7 +708,7 @@ std::uint8_t TCommands::TableStruct(const TBytes& request, TBytes& data) {
         return errTableUndefined;
     const TTableDef& def = Board.Tables().Table(table);
     data = PaddedName(def.name);
-    PutWord(data, def.rowCount);
+    PutWord(data, Board.Tables().RowCount(table));
     data += static_cast<char>(def.fields.size());
     return errNone;
 }
@@ -714,7 +716,7 @@ std::uint8_t TCommands::TableStruct(const TBytes& request, TBytes& data) {
 std::uint8_t TCommands::FieldStruct(const TBytes& request, TBytes& data) {
     const std::size_t table = Byte(request, 1);
     const std::size_t field = Byte(request, 2);
-    const std::uint8_t error = Board.Tables().CheckAddress(table, 0, field);
+    const std::uint8_t error = Board.Tables().CheckField(table, field);
     if (error != errNone)
         return error;
     const TFieldDef& def = Board.Tables().Table(table).fields[field];
@@ -932,6 +934,10 @@ void TBoardModel::Reset(TMillis now) {
     Advance(now);
     State->Board.Restart(lcRestart);
     Advance(now);
+}
+
+void TBoardModel::SetEmptyTable(int table) {
+    State->Board.Tables().ShowEmpty(static_cast<std::size_t>(table - 1));
 }
 
 void TBoardModel::SetMainsPresent(bool present, TMillis now) {

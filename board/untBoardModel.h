@@ -20,6 +20,9 @@ struct TBoardOptions {
     std::uint16_t serialNumber = 1234;
     TMillis restartMs = 300;      // silence after a reset or after leaving program mode
     TMillis watchdogPeriodMs = 0; // > 0 overrides the period kept in the settings tables
+    // 1 to 5: that settings table reports no rows on the line and refuses its cells there;
+    // the board's own logic still reads its values. 0: none.
+    int emptyTable = 0;
 };
 
 class TBoardModel {
@@ -49,6 +52,9 @@ public:
     // Outside events, for the control interface.
     void Reset(TMillis now); // a reset as after power loss of the CPU
     void SetMainsPresent(bool present, TMillis now);
+    // 1 to 5: that settings table shows no rows on the line from now on (as emptyTable);
+    // 0: every table shows its rows.
+    void SetEmptyTable(int table);
 
     // The state as "name=value" lines (flags, relays, mode, speed, counters such as
     // watchdog resets), for the control interface and the tests.

@@ -109,9 +109,15 @@ std::uint8_t TBoardTables::CheckAddress(std::size_t table, std::size_t row,
                                         std::size_t field) const {
     if (table >= Defs.size())
         return errTableUndefined;
-    if (row >= Defs[table].rowCount || field >= Defs[table].fields.size())
+    if (row >= RowCount(table) || field >= Defs[table].fields.size())
         return errBadParams;
     return errNone;
+}
+
+std::uint8_t TBoardTables::CheckField(std::size_t table, std::size_t field) const {
+    if (table >= Defs.size())
+        return errTableUndefined;
+    return field < Defs[table].fields.size() ? errNone : errBadParams;
 }
 
 TBytes& TBoardTables::Cell(std::size_t table, std::size_t row, std::size_t field) {

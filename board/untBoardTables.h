@@ -61,6 +61,14 @@ public:
 
     std::size_t TableCount() const { return Defs.size(); }
     const TTableDef& Table(std::size_t table) const { return Defs.at(table); }
+    // The rows the line sees: none in a table shown empty.
+    std::uint16_t RowCount(std::size_t table) const {
+        return table == EmptyTable ? 0 : Defs.at(table).rowCount;
+    }
+    // The table shows no rows on the line from now on; one past the last: none does.
+    void ShowEmpty(std::size_t table) { EmptyTable = table; }
+    // errNone for a field of a defined table, whatever its rows.
+    std::uint8_t CheckField(std::size_t table, std::size_t field) const;
 
     // errNone, errTableUndefined past the last table, errBadParams for a row or field out of
     // range.
@@ -93,4 +101,5 @@ private:
     std::vector<TTableDef> Defs;
     std::vector<std::vector<TBytes>> Cells; // per table: row * fieldCount + field
     std::vector<std::vector<TBytes>> Initial;
+    std::size_t EmptyTable = static_cast<std::size_t>(-1);
 };

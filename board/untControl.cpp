@@ -22,6 +22,7 @@ const char HelpText[] = "fault noanswer|stx|crc|code [once|always] [for CC]\n"
                         "faults\n"
                         "state\n"
                         "mains on|off\n"
+                        "empty N|off\n"
                         "reset\n"
                         "away\n"
                         "return\n"
@@ -89,7 +90,7 @@ std::string TControl::Run(const std::vector<std::string>& words, TMillis now) {
     const std::string& verb = words[0];
     if (verb == "fault")
         return AddFault(words);
-    if (words.size() > 1 && verb != "mains")
+    if (words.size() > 1 && verb != "mains" && verb != "empty")
         return Err(verb + " takes no arguments");
     if (verb == "clear") {
         Faults.Clear();
@@ -105,6 +106,8 @@ std::string TControl::Run(const std::vector<std::string>& words, TMillis now) {
     }
     if (verb == "mains")
         return Mains(words, now);
+    if (verb == "empty")
+        return EmptyTable(words);
     if (verb == "reset") {
         Log("!! reset");
         Link.Discard();
@@ -122,6 +125,15 @@ std::string TControl::Run(const std::vector<std::string>& words, TMillis now) {
         return Ok;
     }
     return Err("unknown command '" + verb + "'");
+}
+
+std::string TControl::EmptyTable(const std::vector<std::string>& words) {
+    if (words.size() != 2 || (words[1] != "off" && (words[1].size() != 1 || words[1][0] < '1' ||
+                                                    words[1][0] > '5')))
+        return Err("empty takes a table from 1 to 5 or off");
+    Log("!! empty " + words[1]);
+    Model.SetEmptyTable(words[1] == "off" ? 0 : words[1][0] - '0');
+    return Ok;
 }
 
 std::string TControl::AddFault(const std::vector<std::string>& words) {

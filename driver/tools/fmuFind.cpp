@@ -93,10 +93,13 @@ public:
 protected:
     void OnInit() override {
         List.Attach(Item(IDC_FIND_LIST), LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-        List.AddColumn(colPort, L"Порт", PortWidth);
-        List.AddColumn(colSpeed, L"Скорость", SpeedWidth, LVCFMT_CENTER);
-        List.AddColumn(colName, L"Название", 100);
-        AddHints();
+        List.AddColumn(colPort, L"Порт", Scaled(PortWidth));
+        List.AddColumn(colSpeed, L"Скорость", Scaled(SpeedWidth), LVCFMT_CENTER);
+        List.AddColumn(colName, L"Название", Scaled(100));
+        AddHint(IDC_FIND_CHECK_ALL, L"Выбрать все");
+        AddHint(IDC_FIND_CLEAR_ALL, L"Сбросить все");
+        SetGlyph(IDC_FIND_CHECK_ALL, IDI_SELTBL_ALL);
+        SetGlyph(IDC_FIND_CLEAR_ALL, IDI_SELTBL_NONE);
         std::vector<TSerialPortInfo> ports;
         TComm::GetSerialPorts(ports);
         for (const TSerialPortInfo& port : ports) {
@@ -172,33 +175,25 @@ protected:
     }
 
     void Layout() override {
-        const int left = PlaceBesideButtons(List.Handle(), ButtonWidth);
-        const int top = StackButtons(left, Margin, ButtonWidth,
+        const int width = Scaled(ButtonWidth);
+        const int left = PlaceBesideButtons(List.Handle(), width);
+        const int top = StackButtons(left, Margin, width,
                                      {IDC_FIND_START, IDC_FIND_STOP, IDC_FIND_CLOSE}) +
                         Gap;
-        const int half = (ButtonWidth - Gap) / 2;
+        const int half = (width - Gap) / 2;
         MoveWindow(Item(IDC_FIND_CHECK_ALL), left, top, half, ButtonHeight, TRUE);
         MoveWindow(Item(IDC_FIND_CLEAR_ALL), left + half + Gap, top, half, ButtonHeight, TRUE);
-        MoveWindow(Item(IDC_FIND_ANIMATION), left, top + ButtonHeight + 2 * Gap, ButtonWidth, 12,
-                   TRUE);
-        List.FillWidth(colName, PortWidth + SpeedWidth);
+        MoveWindow(Item(IDC_FIND_ANIMATION), left, top + ButtonHeight + 2 * Gap, width,
+                   Scaled(12), TRUE);
+        List.FillWidth(colName, Scaled(PortWidth + SpeedWidth));
     }
 
 private:
-    void AddHints() {
-        HWND tips = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0,
-                                    0, Handle(), nullptr, nullptr, nullptr);
-        const std::pair<int, const wchar_t*> hints[] = {{IDC_FIND_CHECK_ALL, L"Выбрать все"},
-                                                        {IDC_FIND_CLEAR_ALL, L"Сбросить все"}};
-        for (const auto& hint : hints) {
-            TTTOOLINFOW tool{};
-            tool.cbSize = sizeof tool;
-            tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-            tool.hwnd = Handle();
-            tool.uId = reinterpret_cast<UINT_PTR>(Item(hint.first));
-            tool.lpszText = const_cast<LPWSTR>(hint.second);
-            SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-        }
+    bool AnyChecked() const {
+        for (int row = 0; row < List.RowCount(); ++row)
+            if (List.Checked(row))
+                return true;
+        return false;
     }
 
     // Also called by the worker: the list answers on the GUI thread.
@@ -208,6 +203,10 @@ private:
 
     void StartSearch() {
         StopSearch();
+        if (!AnyChecked()) {
+            DriverMessageBox(Handle(), L"Не выбран ни один порт", MB_OK | MB_ICONWARNING);
+            return;
+        }
         for (int row = 0; row < List.RowCount(); ++row) {
             List.SetCell(row, colSpeed, L"");
             List.SetCell(row, colName, L"");

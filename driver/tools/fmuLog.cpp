@@ -35,8 +35,10 @@ public:
 
 protected:
     void OnInit() override {
-        SetClientSize(327, 178);
+        SetClientSize(Scaled(327), Scaled(178));
         CenterOnScreen();
+        SetGlyph(IDC_LOG_BROWSE, IDI_BROWSE);
+        AddHint(IDC_LOG_BROWSE, L"Выбрать файл лога");
         SetChecked(IDC_LOG_ON, LogOn);
         SetText(IDC_LOG_FILE, FileName);
         SetChecked(IDC_LOG_METHODS, LogMethods);
@@ -85,6 +87,7 @@ private:
             question.Name = L"Trelmo.log";
         question.Filter = L"Файлы лога (*.log)\0*.log\0Все файлы (*.*)\0*.*\0";
         question.Extension = L"log";
+        question.Title = L"Файл лога";
         question.Flags = OFN_PATHMUSTEXIST;
         std::wstring file;
         if (AskFileName(Handle(), false, question, file))

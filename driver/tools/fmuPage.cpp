@@ -13,7 +13,7 @@ const int Buttons[] = {IDC_PAGE_CONNECT, IDC_PAGE_SET_BAUD, IDC_PAGE_SEARCH,   I
                        IDC_PAGE_LOG,     IDC_PAGE_PROG,     IDC_PAGE_DEFAULTS, IDC_PAGE_ABOUT};
 const LONG BaudRates[] = {2400, 4800, 9600, 19200, 38400, 57600, 115200};
 const LONG PortCount = 32;
-// The page's margins round its controls, in pixels.
+// The page's margins round its controls, in pixels at 96 DPI.
 const int RightMargin = 16;
 const int BottomMargin = 33;
 
@@ -126,17 +126,13 @@ void TfmPage::OnInit() {
 void TfmPage::FitToControls() {
     const RECT connect = ChildRect(Handle(), Item(IDC_PAGE_CONNECT));
     const RECT result = ChildRect(Handle(), Item(IDC_PAGE_RESULT));
-    SetWindowPos(Handle(), nullptr, 0, 0, connect.right + RightMargin, result.bottom + BottomMargin,
+    SetWindowPos(Handle(), nullptr, 0, 0, connect.right + Scaled(RightMargin),
+                 result.bottom + Scaled(BottomMargin),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TfmPage::MakeVersionBold() {
-    LOGFONTW font{};
-    HGDIOBJ current = reinterpret_cast<HGDIOBJ>(SendMessageW(Handle(), WM_GETFONT, 0, 0));
-    if (!current || !GetObjectW(current, sizeof font, &font))
-        return;
-    font.lfWeight = FW_BOLD;
-    BoldFont.Reset(CreateFontIndirectW(&font));
+    BoldFont.Reset(CreateVariantFont(Handle(), FW_BOLD));
     if (BoldFont)
         SendMessageW(Item(IDC_PAGE_VERSION), WM_SETFONT, reinterpret_cast<WPARAM>(BoldFont.Get()),
                      TRUE);

@@ -59,8 +59,10 @@ public:
 
 protected:
     void OnInit() override {
-        SetClientSize(343, 137);
+        SetClientSize(Scaled(343), Scaled(137));
         CenterOnScreen();
+        SetGlyph(IDC_PROG_BROWSE, IDI_BROWSE);
+        AddHint(IDC_PROG_BROWSE, L"Выбрать файл прошивки");
         TSettingsKey key;
         if (key.OpenRead(RegKeyParam) && key.ValueExists(SoftwareFileValue))
             SetText(IDC_PROG_FILE, Cp1251ToWide(key.ReadString(SoftwareFileValue)));

@@ -2,9 +2,7 @@
 
 #include "untCodePage.h"
 #include "untDialog.h"
-#include "untHolders.h"
 #include "untListView.h"
-#include "untModule.h"
 #include "untToolsRes.h"
 
 namespace {
@@ -21,8 +19,8 @@ protected:
     void OnInit() override {
         SetWindowTextW(Handle(), Caption.c_str());
         List.Attach(Item(IDC_SELTBL_LIST), LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-        List.AddColumn(0, L"№", NumberWidth);
-        List.AddColumn(1, L"Название", 200);
+        List.AddColumn(0, L"№", Scaled(NumberWidth));
+        List.AddColumn(1, L"Название", Scaled(200));
         for (int i = 0; i < Tables.Count(); ++i)
             AddRow(Tables[i]);
         if (Tables.Count() > 0)
@@ -52,20 +50,12 @@ protected:
         }
     }
 
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override {
-        if (message == WM_DESTROY) {
-            for (TIcon& icon : Icons)
-                icon.Reset();
-            return false;
-        }
-        return TSizableDialog::OnMessage(message, wParam, lParam, result);
-    }
-
     void Layout() override {
-        const int left = PlaceBesideButtons(List.Handle(), ButtonWidth);
-        const int top = StackButtons(left, Margin, ButtonWidth, {IDOK, IDCANCEL});
-        StackButtons(left, top + 2 * Gap, ButtonWidth, {IDC_SELTBL_ALL, IDC_SELTBL_NONE});
-        List.FillWidth(1, NumberWidth);
+        const int width = Scaled(ButtonWidth);
+        const int left = PlaceBesideButtons(List.Handle(), width);
+        const int top = StackButtons(left, Margin, width, {IDOK, IDCANCEL});
+        StackButtons(left, top + 2 * Gap, width, {IDC_SELTBL_ALL, IDC_SELTBL_NONE});
+        List.FillWidth(1, Scaled(NumberWidth));
     }
 
 private:
@@ -73,15 +63,6 @@ private:
         const int index = List.AddRow(std::to_wstring(table.Number), table.Number);
         List.SetCell(index, 1, Cp1251ToWide(table.Name));
         List.SetChecked(index, table.Selected);
-    }
-
-    void SetGlyph(int button, int icon) {
-        HICON glyph = static_cast<HICON>(
-            LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(icon), IMAGE_ICON, 16, 16, 0));
-        if (!glyph)
-            return;
-        Icons[button == IDC_SELTBL_ALL ? 0 : 1].Reset(glyph);
-        SendMessageW(Item(button), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(glyph));
     }
 
     void Apply() {
@@ -93,7 +74,6 @@ private:
     TTables& Tables;
     std::wstring Caption;
     TListView List;
-    TIcon Icons[2];
 };
 } // namespace
 

@@ -30,10 +30,10 @@ public:
 protected:
     void OnInit() override {
         List.Attach(Item(IDC_TABLES_LIST), LVS_EX_FULLROWSELECT);
-        List.AddColumn(colNumber, L"№", NumberWidth);
-        List.AddColumn(colName, L"Название", 200);
-        List.AddColumn(colRows, L"Рядов", CountWidth);
-        List.AddColumn(colFields, L"Полей", CountWidth);
+        List.AddColumn(colNumber, L"№", Scaled(NumberWidth));
+        List.AddColumn(colName, L"Название", Scaled(200));
+        List.AddColumn(colRows, L"Рядов", Scaled(CountWidth));
+        List.AddColumn(colFields, L"Полей", Scaled(CountWidth));
         for (int i = 0; i < Transfer.Tables.Count(); ++i)
             AddRow(Transfer.Tables[i]);
         if (Transfer.Tables.Count() > 0)
@@ -74,11 +74,11 @@ protected:
     }
 
     void Layout() override {
-        const int left = PlaceBesideButtons(List.Handle(), ButtonWidth);
-        StackButtons(left, Margin, ButtonWidth,
-                     {IDOK, IDC_TABLES_INIT, IDC_TABLES_SAVE, IDC_TABLES_LOAD});
-        StackButtons(left, ClientHeight() - Margin - ButtonHeight, ButtonWidth, {IDCANCEL});
-        List.FillWidth(colName, NumberWidth + 2 * CountWidth);
+        const int width = Scaled(ButtonWidth);
+        const int left = PlaceBesideButtons(List.Handle(), width);
+        StackButtons(left, Margin, width, {IDOK, IDC_TABLES_INIT, IDC_TABLES_SAVE, IDC_TABLES_LOAD});
+        StackButtons(left, ClientHeight() - Margin - ButtonHeight, width, {IDCANCEL});
+        List.FillWidth(colName, Scaled(NumberWidth + 2 * CountWidth));
     }
 
 private:

@@ -23,7 +23,7 @@ protected:
         Grid->SetCell(0, 0, L"Поле");
         Grid->SetCell(1, 0, L"Название");
         Grid->SetCell(ValueColumn, 0, L"Значение");
-        Grid->SetColWidth(0, NumberWidth);
+        Grid->SetColWidth(0, Scaled(NumberWidth));
         int nameWidth = 0;
         for (int row = 1; row <= Table.FieldCount; ++row) {
             const TField* field = Table.Fields.FindField(row, 1);
@@ -33,7 +33,7 @@ protected:
             Grid->SetCell(ValueColumn, row, field ? Cp1251ToWide(field->Value) : std::wstring());
             nameWidth = std::max(nameWidth, Grid->TextWidth(name));
         }
-        Grid->SetColWidth(1, nameWidth + HeadingPadding);
+        Grid->SetColWidth(1, nameWidth + Scaled(HeadingPadding));
     }
 
     TField* FieldAt(int column, int row) override {

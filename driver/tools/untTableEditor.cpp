@@ -6,11 +6,12 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
-// Right edges of type (100 px), range (150 px) and size, which takes the rest as the last
-// panel of a status bar does.
+// Right edges of type (100 px at 96 DPI), range (150 px) and size, which takes the rest as the
+// last panel of a status bar does.
 const int StatusParts[] = {100, 250, -1};
 const int MinLastColumn = 40;
 } // namespace
@@ -37,11 +38,14 @@ template <typename Action> bool TTableEditor::Guarded(Action action) {
 void TTableEditor::OnInit() {
     SetWindowTextW(Handle(), Cp1251ToWide(Table.Name).c_str());
     Grid = TGrid::FromHandle(Item(IDC_TABLE_GRID));
-    Grid->SetDefaultRowHeight(Grid->TextHeight(L"A") + 5);
+    Grid->SetDefaultRowHeight(Grid->TextHeight(L"A") + Scaled(5));
     Grid->OnSelectCell = [this](int column, int row) { return GridSelectCell(column, row); };
     Grid->OnEnter = [this] { Guarded([this] { return WriteCell(Grid->Col(), Grid->Row()); }); };
     Grid->OnContextMenu = [this](POINT screen) { PopupMenu(screen); };
-    SendMessageW(Item(IDC_TABLE_STATUS), SB_SETPARTS, 3, reinterpret_cast<LPARAM>(StatusParts));
+    int parts[3];
+    for (int part = 0; part < 3; ++part)
+        parts[part] = StatusParts[part] < 0 ? -1 : Scaled(StatusParts[part]);
+    SendMessageW(Item(IDC_TABLE_STATUS), SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
     RECT box{};
     GetWindowRect(Handle(), &box);
     MinSize = {box.right - box.left, box.bottom - box.top};
@@ -103,7 +107,8 @@ void TTableEditor::Layout() {
     RECT client{}, status{};
     GetClientRect(Handle(), &client);
     GetWindowRect(Item(IDC_TABLE_STATUS), &status);
-    const int margin = 8, buttonWidth = 100, buttonHeight = 24, gap = 6;
+    const int margin = Scaled(8), buttonWidth = Scaled(100), buttonHeight = Scaled(24),
+              gap = Scaled(6);
     const int bottom = client.bottom - (status.bottom - status.top);
     const int buttonTop = bottom - margin - buttonHeight;
     MoveWindow(Item(IDC_TABLE_GRID), margin, margin, client.right - 2 * margin,
@@ -127,7 +132,7 @@ void TTableEditor::FillLastColumn() {
     for (int column = 0; column < last; ++column)
         others += Grid->ColWidth(column) + Grid->GridLineWidth();
     const int width = Grid->ClientWidth() - others - Grid->GridLineWidth();
-    Grid->SetColWidth(last, width < MinLastColumn ? MinLastColumn : width);
+    Grid->SetColWidth(last, std::max(width, Scaled(MinLastColumn)));
 }
 
 void TTableEditor::ShowFieldStatus(int column, int row) {

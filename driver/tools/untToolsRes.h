@@ -46,6 +46,7 @@
 #define IDC_SELTBL_NONE 723
 #define IDI_SELTBL_ALL 724
 #define IDI_SELTBL_NONE 725
+#define IDI_BROWSE 726
 
 // Both table editors; "Закрыть" is IDCANCEL.
 #define IDD_TABLE 740

@@ -7,12 +7,14 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 namespace {
 const wchar_t WebAddress[] = L"http://www.varnok.example";
 const wchar_t SupportAddress[] = L"mailto:support@varnok.example";
 
 // The controls sit in pixels because the box paints its panel and rules in pixels: in dialog
-// units they would move against them with the font's size.
+// units they would move against them with the font's size. Pixels at 96 DPI, scaled.
 struct TPlace {
     int Id, X, Y, Width, Height;
 };
@@ -33,10 +35,11 @@ public:
 
 protected:
     void OnInit() override {
-        SetClientSize(335, 232);
+        SetClientSize(Scaled(335), Scaled(232));
         CenterOnScreen();
         for (const TPlace& place : Layout)
-            MoveWindow(Item(place.Id), place.X, place.Y, place.Width, place.Height, FALSE);
+            MoveWindow(Item(place.Id), Scaled(place.X), Scaled(place.Y), Scaled(place.Width),
+                       Scaled(place.Height), FALSE);
         Logo.Reset(static_cast<HBITMAP>(
             LoadImageW(ModuleInstance(), L"LOGOBMP", IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
         SetText(IDC_ABOUT_NAME, Name);
@@ -47,8 +50,10 @@ protected:
         LinkFont = DerivedFont(0, FW_NORMAL, true);
         SendMessageW(Item(IDC_ABOUT_NAME), WM_SETFONT, reinterpret_cast<WPARAM>(NameFont.Get()),
                      TRUE);
-        for (int id : {IDC_ABOUT_URL, IDC_ABOUT_MAIL})
+        for (int id : {IDC_ABOUT_URL, IDC_ABOUT_MAIL}) {
             SendMessageW(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(LinkFont.Get()), TRUE);
+            FitToText(id);
+        }
     }
 
     bool OnCommand(int id, int code) override {
@@ -94,17 +99,20 @@ protected:
     }
 
 private:
+    // A link as wide as its text, so its underline and its hand cursor end where the text does.
+    void FitToText(int id) {
+        HWND link = Item(id);
+        RECT box{};
+        GetWindowRect(link, &box);
+        MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&box), 2);
+        const int width = std::min(static_cast<int>(box.right - box.left),
+                                   TextWidthIn(link, TDialog::Text(id)));
+        SetWindowPos(link, nullptr, 0, 0, width, box.bottom - box.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
     TFont DerivedFont(int largerBy, int weight, bool underline) {
-        LOGFONTW font{};
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Handle(), WM_GETFONT, 0, 0)), sizeof font,
-                   &font);
-        if (largerBy != 0) {
-            const TWindowDc dc(Handle());
-            font.lfHeight -= MulDiv(largerBy, GetDeviceCaps(dc.Get(), LOGPIXELSY), 72);
-        }
-        font.lfWeight = weight;
-        font.lfUnderline = underline;
-        return TFont(CreateFontIndirectW(&font));
+        return TFont(CreateVariantFont(Handle(), weight, underline, largerBy));
     }
 
     // The large bold name font, smaller for a long name so that the whole line shows.
@@ -125,9 +133,10 @@ private:
         }
     }
 
-    void Line(HDC dc, int x0, int y0, int x1, int y1) {
-        MoveToEx(dc, x0, y0, nullptr);
-        LineTo(dc, x1, y1);
+    // Pixels at 96 DPI, scaled; x1 may be the client's edge, already in pixels.
+    void Line(HDC dc, int x0, int y0, int x1, int y1, bool edge = false) {
+        MoveToEx(dc, Scaled(x0), Scaled(y0), nullptr);
+        LineTo(dc, edge ? x1 : Scaled(x1), Scaled(y1));
     }
 
     void Paint() {
@@ -135,7 +144,7 @@ private:
         HDC dc = BeginPaint(Handle(), &paint);
         RECT client{};
         GetClientRect(Handle(), &client);
-        RECT panel{5, 7, 81, 190};
+        RECT panel{Scaled(5), Scaled(7), Scaled(81), Scaled(190)};
         FillRect(dc, &panel, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         {
             const TGdiObject<HPEN> grey(CreatePen(PS_SOLID, 1, RGB(128, 128, 128)));
@@ -143,9 +152,9 @@ private:
             Line(dc, 5, 7, 81, 7);
             Line(dc, 5, 7, 5, 190);
             SelectObject(dc, GetStockObject(BLACK_PEN));
-            Line(dc, 88, 26, client.right, 26);
-            Line(dc, 88, 28, client.right, 28);
-            Line(dc, 0, 196, client.right, 196);
+            Line(dc, 88, 26, client.right, 26, true);
+            Line(dc, 88, 28, client.right, 28, true);
+            Line(dc, 0, 196, client.right, 196, true);
             SelectObject(dc, old);
         }
         if (Logo) {
@@ -153,7 +162,9 @@ private:
             HGDIOBJ previous = SelectObject(memory.Get(), Logo.Get());
             BITMAP info{};
             GetObjectW(Logo.Get(), sizeof info, &info);
-            BitBlt(dc, 10, 15, info.bmWidth, info.bmHeight, memory.Get(), 0, 0, SRCCOPY);
+            SetStretchBltMode(dc, HALFTONE);
+            StretchBlt(dc, Scaled(10), Scaled(15), Scaled(info.bmWidth), Scaled(info.bmHeight),
+                       memory.Get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
             SelectObject(memory.Get(), previous);
         }
         EndPaint(Handle(), &paint);

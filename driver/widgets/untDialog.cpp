@@ -1,8 +1,11 @@
 #include "untDialog.h"
 
+#include "untHolders.h"
 #include "untModule.h"
 
 #include <commctrl.h>
+
+using TImageList = TOwned<HIMAGELIST, ImageList_Destroy>;
 
 namespace {
 const int ManifestResourceId = 2; // ISOLATIONAWARE_MANIFEST_RESOURCE_ID: a DLL's manifest
@@ -35,6 +38,11 @@ TControlsContext::~TControlsContext() {
     if (Active)
         DeactivateActCtx(0, Cookie);
 }
+
+struct TDialog::TGlyphs {
+    std::vector<TIcon> Icons;
+    std::vector<TImageList> Lists;
+};
 
 TDialog::TDialog(int templateId) : TemplateId(templateId) {}
 
@@ -170,12 +178,55 @@ void TDialog::CenterOnScreen() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void TDialog::SetGlyph(int id, int iconId) {
+    const int size = Scaled(16);
+    TIcon icon(static_cast<HICON>(
+        LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(iconId), IMAGE_ICON, size, size, 0)));
+    HWND button = Item(id);
+    if (!icon || !button)
+        return;
+    if (!Glyphs)
+        Glyphs = std::make_unique<TGlyphs>();
+    if (GetWindowLongW(button, GWL_STYLE) & BS_ICON) {
+        SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.Get()));
+        Glyphs->Icons.push_back(std::move(icon));
+        return;
+    }
+    // A glyph beside a caption, with room between them that a bare BM_SETIMAGE leaves out.
+    TImageList list(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 1, 0));
+    BUTTON_IMAGELIST glyph{};
+    glyph.himl = list.Get();
+    glyph.margin.right = Scaled(4);
+    glyph.uAlign = BUTTON_IMAGELIST_ALIGN_LEFT;
+    if (list && ImageList_AddIcon(list.Get(), icon.Get()) >= 0 &&
+        SendMessageW(button, BCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(&glyph))) {
+        Glyphs->Lists.push_back(std::move(list));
+        return;
+    }
+    SendMessageW(button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.Get()));
+    Glyphs->Icons.push_back(std::move(icon));
+}
+
+void TDialog::AddHint(int id, const wchar_t* text) {
+    if (!Hints || !IsWindow(Hints))
+        Hints = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
+                                Window, nullptr, nullptr, nullptr);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = Window;
+    tool.uId = reinterpret_cast<UINT_PTR>(Item(id));
+    tool.lpszText = const_cast<LPWSTR>(text);
+    SendMessageW(Hints, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 namespace {
 const int DesignCaption = 19; // the caption height the sizable dialogs were laid out for
 } // namespace
 
 TSizableDialog::TSizableDialog(int templateId, int minWidth, int minHeight)
-    : TDialog(templateId), MinSize{minWidth, minHeight} {}
+    : TDialog(templateId), Margin(Scaled(8)), ButtonHeight(Scaled(24)), Gap(Scaled(6)),
+      MinSize{Scaled(minWidth), Scaled(minHeight)} {}
 
 bool TSizableDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
     (void)wParam;
@@ -194,7 +245,7 @@ bool TSizableDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
 
 void TSizableDialog::OpenAtMinimumSize() {
     // A taller caption than the layout's would eat into the controls.
-    const int caption = GetSystemMetrics(SM_CYCAPTION) - DesignCaption;
+    const int caption = GetSystemMetrics(SM_CYCAPTION) - Scaled(DesignCaption);
     SetWindowPos(Handle(), nullptr, 0, 0, MinSize.cx, MinSize.cy + (caption > 0 ? caption : 0),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     CenterOnScreen();

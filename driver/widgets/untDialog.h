@@ -3,10 +3,14 @@
 // through the library's manifest, a few control helpers and the driver's message box.
 #pragma once
 
+#include "untDpi.h"
+
 #include <windows.h>
 
 #include <initializer_list>
+#include <memory>
 #include <string>
+#include <vector>
 
 class TDialog {
 public:
@@ -66,12 +70,21 @@ protected:
     void UseFixedFont(int id);
     void SetClientSize(int width, int height); // pixels
     void CenterOnScreen();
+    // The module's icon `iconId` on a button, a small icon's size at the screen's DPI: alone on
+    // a BS_ICON button (its window text stays its name for screen readers), else left of the
+    // caption with a gap.
+    void SetGlyph(int id, int iconId);
+    // A tooltip for the control.
+    void AddHint(int id, const wchar_t* text);
 
 private:
     static INT_PTR CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+    struct TGlyphs;
     int TemplateId;
     HWND Window = nullptr;
+    HWND Hints = nullptr;
+    std::unique_ptr<TGlyphs> Glyphs; // live as long as the buttons that show them
 };
 
 // A dialog the user may make larger, never smaller than it opens, laid out again on every change
@@ -83,7 +96,7 @@ public:
     TSizableDialog(int templateId, int minWidth, int minHeight);
 
 protected:
-    static const int Margin = 8, ButtonHeight = 24, Gap = 6;
+    const int Margin, ButtonHeight, Gap;
 
     virtual void Layout() = 0;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;

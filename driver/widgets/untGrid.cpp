@@ -1,5 +1,6 @@
 #include "untGrid.h"
 
+#include "untDpi.h"
 #include "untHolders.h"
 
 #include <commctrl.h>
@@ -11,8 +12,9 @@ const wchar_t GridClassName[] = L"TrelmoGrid";
 
 namespace {
 const int EditorId = 1;
+// Pixels at 96 DPI.
 const int TextMargin = 2;
-const int SizingSlack = 3; // pixels either side of a heading border that grab it
+const int SizingSlack = 3; // either side of a heading border: grabs it
 const int MinColumnWidth = 4;
 const int WheelRows = 3;
 
@@ -28,7 +30,7 @@ void TGrid::Register(HINSTANCE instance) {
         return;
     WNDCLASSEXW kind{};
     kind.cbSize = sizeof kind;
-    kind.style = CS_HREDRAW | CS_VREDRAW;
+    kind.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
     kind.lpfnWndProc = Procedure;
     kind.hInstance = instance;
     kind.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -132,6 +134,27 @@ int TGrid::ClientWidth() const {
 
 int TGrid::TextWidth(const std::wstring& text) const {
     return TextExtent(text).cx;
+}
+
+int TGrid::CellMargin() const {
+    return Scaled(TextMargin);
+}
+
+void TGrid::FitColumn(int column) {
+    if (column < 0 || column >= Columns)
+        return;
+    const TWindowDc dc(Window);
+    HGDIOBJ old = SelectObject(dc.Get(), Font ? Font : GetStockObject(DEFAULT_GUI_FONT));
+    int widest = 0;
+    for (int row = 0; row < Rows; ++row) {
+        const std::wstring text = Cell(column, row);
+        SIZE size{};
+        GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
+        widest = std::max(widest, static_cast<int>(size.cx));
+    }
+    SelectObject(dc.Get(), old);
+    SetColWidth(column, std::max(Scaled(MinColumnWidth), widest + 2 * CellMargin()));
+    LoadEditor(); // its text scrolled to fit the old width
 }
 
 int TGrid::TextHeight(const std::wstring& text) const {
@@ -282,9 +305,9 @@ int TGrid::SizingBorder(POINT point) const {
         if (c >= FixedColumns && c < LeftColumn)
             continue;
         const int border = ColumnLeft(c) + ColWidth(c);
-        if (point.x >= border - SizingSlack && point.x <= border + SizingSlack)
+        if (point.x >= border - Scaled(SizingSlack) && point.x <= border + Scaled(SizingSlack))
             return c;
-        if (border > point.x + SizingSlack)
+        if (border > point.x + Scaled(SizingSlack))
             break;
     }
     return -1;
@@ -412,9 +435,9 @@ void TGrid::PlaceEditor() {
         // The edited text stands where the cell's own text is drawn, centred in the row.
         const int lineHeight = std::min(TextHeight(L"A"), static_cast<int>(box.bottom - box.top));
         SendMessageW(Editor, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
-        SetWindowPos(Editor, nullptr, box.left + TextMargin,
+        SetWindowPos(Editor, nullptr, box.left + CellMargin(),
                      box.top + (box.bottom - box.top - lineHeight) / 2,
-                     box.right - box.left - 2 * TextMargin, lineHeight,
+                     box.right - box.left - 2 * CellMargin(), lineHeight,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         if (GetFocus() == Window) // it had gone to the grid while the cell was scrolled away
             SetFocus(Editor);
@@ -533,7 +556,7 @@ void TGrid::ContextMenu(LPARAM lParam) {
         RECT box{};
         if (!CellRect(CurrentColumn, CurrentRow, box))
             box = RECT{0, 0, 0, 0};
-        point = {box.left + TextMargin, box.bottom};
+        point = {box.left + CellMargin(), box.bottom};
         ClientToScreen(Window, &point);
     }
     if (OnContextMenu)
@@ -606,10 +629,20 @@ LRESULT TGrid::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             MoveTo(column, row);
         return 0;
     }
+    case WM_LBUTTONDBLCLK: {
+        // On a heading border the column fits its widest text, as in a spreadsheet; elsewhere
+        // the second click is a click.
+        const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        const int column = SizingBorder(point);
+        if (column < 0)
+            return Dispatch(WM_LBUTTONDOWN, wParam, lParam);
+        FitColumn(column);
+        return 0;
+    }
     case WM_MOUSEMOVE:
         if (SizingColumn >= 0)
-            SetColWidth(SizingColumn,
-                        std::max(MinColumnWidth, SizingWidth + GET_X_LPARAM(lParam) - SizingStart));
+            SetColWidth(SizingColumn, std::max(Scaled(MinColumnWidth),
+                                               SizingWidth + GET_X_LPARAM(lParam) - SizingStart));
         return 0;
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED:
@@ -686,7 +719,7 @@ void TGrid::PaintCell(HDC dc, int column, int row, const RECT& box) {
     SetTextColor(dc, GetSysColor(foreground));
     SetBkMode(dc, TRANSPARENT);
     const std::wstring text = Cell(column, row);
-    RECT textBox{box.left + TextMargin, box.top, box.right - TextMargin, box.bottom};
+    RECT textBox{box.left + CellMargin(), box.top, box.right - CellMargin(), box.bottom};
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textBox,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT);
 }
@@ -703,7 +736,8 @@ void TGrid::Paint(HDC target, const RECT& area) {
     HDC dc = memory.Get();
     HGDIOBJ oldBitmap = SelectObject(dc, bitmap.Get());
     HGDIOBJ oldFont = SelectObject(dc, Font ? Font : GetStockObject(DEFAULT_GUI_FONT));
-    FillRect(dc, &client, GetSysColorBrush(COLOR_APPWORKSPACE));
+    // Past the last row and column: the window's colour, as a list's empty part.
+    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
 
     const int step = RowHeight + GridLineWidth();
     std::vector<int> rows;

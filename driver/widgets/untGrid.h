@@ -1,4 +1,5 @@
-// A small string grid: fixed heading rows and columns, column widths the user can drag, keyboard
+// A small string grid: fixed heading rows and columns, column widths the user can drag (or fit
+// to their text with a double-click on the border), keyboard
 // and mouse navigation, scrolling, and an edit box always shown on the current cell (or none,
 // read-only). Drawing and hit-testing cost what the visible rows cost, never the row count, so
 // it serves large read-only views too (give the text through OnGetText then).
@@ -50,6 +51,11 @@ public:
     // The text's width in the grid's font.
     int TextWidth(const std::wstring& text) const;
     int TextHeight(const std::wstring& text) const;
+    // The room left and right of a cell's text, in pixels.
+    int CellMargin() const;
+    // The column as wide as its widest text, heading included, and the margins; what a
+    // double-click on the column's heading border does.
+    void FitColumn(int column);
 
     std::wstring Cell(int column, int row) const;
     void SetCell(int column, int row, const std::wstring& text);

@@ -243,6 +243,27 @@ TEST_F(BoardModel, TableWritesAreCheckedAndKept) {
     EXPECT_EQ(WriteField(0, 0, 7, Bytes({0, 0, 0, 0}), 2 * 3600 * 1000), errNotEditable);
 }
 
+// A table started empty shows no rows and refuses its cells on the line, keeps its fields'
+// structure, and the board's own logic still reads it (the relays start as their table says).
+TEST_F(BoardModel, AnEmptyTableShowsNoRowsButKeepsItsFields) {
+    const TBytes relays = Send({cmdReadTableStruct, 1}, 0);
+    const long relayState = Value("relays", 0);
+    TBoardOptions options;
+    options.emptyTable = 2;
+    Start(options);
+    const TBytes empty = Send({cmdReadTableStruct, 1}, 0);
+    ASSERT_EQ(empty.size(), relays.size());
+    EXPECT_EQ(GetWord(empty, 42), 0);
+    EXPECT_EQ(empty.substr(0, 42) + empty.substr(44), relays.substr(0, 42) + relays.substr(44));
+    EXPECT_EQ(Error({cmdReadFieldStruct, 1, 2}, 0), errNone);
+    EXPECT_EQ(At(ReadField(1, 0, 0, 0), 1), errBadParams);
+    EXPECT_EQ(WriteField(1, 7, 2, Bytes({0x34, 0x12}), 0), errBadParams);
+    EXPECT_EQ(Value("relays", 0), relayState);
+    EXPECT_NE(GetWord(Send({cmdReadTableStruct, 0}, 0), 42), 0);
+    Board->SetEmptyTable(0); // the control line's "empty off"
+    EXPECT_EQ(Send({cmdReadTableStruct, 1}, 0), relays);
+}
+
 TEST_F(BoardModel, InitialisingTablesNeedsTheStatusIdentity) {
     WriteField(1, 0, 1, Bytes({0}), 0);
     const TBytes status = Send({cmdReadStatus}, 0);

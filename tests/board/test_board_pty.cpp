@@ -263,7 +263,7 @@ TEST(Control, BadCommandsAreRefusedAndChangeNothing) {
     for (const char* bad :
          {"fault", "fault cut", "fault cut x", "fault cut 3x", "fault delay 99999999",
           "fault short 0", "fault error 100", "fault crc for zz", "fault crc for",
-          "fault crc sometimes", "fault crc 3", "frobnicate", "state now", "mains maybe", "return",
+          "fault crc sometimes", "fault crc 3", "frobnicate", "state now", "mains maybe", "empty 6", "empty", "return",
           "\x01\xFF\x7F"}) {
         const std::string reply = board.Command(bad);
         EXPECT_EQ(reply.rfind("ERR ", 0), 0u) << bad << " -> " << reply;

@@ -5,6 +5,8 @@
 // tests.
 #pragma once
 
+#include "guifit.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -73,6 +75,28 @@ inline void WaitForScreenshot(const char* label) {
     }
 }
 
+inline BOOL CALLBACK CollectOwnWindow(HWND window, LPARAM param) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window))
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    return TRUE;
+}
+
+// What the picture shows must hold at this DPI: `window`, or every window of this program.
+inline void ExpectLayoutHolds(const char* label, HWND window = nullptr) {
+    std::vector<HWND> windows;
+    if (window)
+        windows.push_back(window);
+    else
+        EnumWindows(CollectOwnWindow, reinterpret_cast<LPARAM>(&windows));
+    for (HWND top : windows) {
+        const std::vector<std::string> problems = guifit::OwnProblems(top);
+        EXPECT_TRUE(problems.empty()) << "the layout of \"" << label << "\" at "
+                                      << guifit::ScreenDpi() << " DPI:" << guifit::Describe(problems);
+    }
+}
+
 // `window` is painted completely first: a dialog that has just come up may still be drawing.
 inline void Screenshot(const char* label, HWND window = nullptr) {
     if (window) {
@@ -80,6 +104,7 @@ inline void Screenshot(const char* label, HWND window = nullptr) {
                      RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         Sleep(150);
     }
+    ExpectLayoutHolds(label, window);
     WaitForScreenshot(label);
 }
 

@@ -5,6 +5,7 @@
 
 #include "guihand.h"
 #include "untSkavinRes.h"
+#include "untWidgetsRes.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -32,9 +33,42 @@ inline constexpr wchar_t SystemFolder[] = L"C:\\windows\\system32";
 inline constexpr wchar_t SystemFolder[] = L"C:\\windows\\syswow64";
 #endif
 
+// The running program, whose windows each screenshot checks.
+inline DWORD ShownProcess = 0;
+
+// The program's windows measured from here. Wine does not answer WM_GETFONT across processes, so
+// the fonts are the ones the program gives: its dialogs' controls the templates' font, a message
+// box's the message font. The About box's name line sizes its font to fit itself; its links are
+// the dialog font underlined. (The fixed-pitch reports are multi-line boxes, which scroll.)
+inline HFONT ProgramFont(HWND control) {
+    if (GetDlgItem(GetAncestor(control, GA_ROOT), 0xFFFF))
+        return guifit::MessageFont();
+    return GetDlgCtrlID(control) == IDC_ABOUT_NAME ? guifit::NotMeasured : guifit::DialogFont();
+}
+
+inline BOOL CALLBACK CollectShown(HWND window, LPARAM param) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == ShownProcess && IsWindowVisible(window))
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    return TRUE;
+}
+
+// Every window of the program on screen lays out at this DPI.
+inline void ExpectLayoutHolds(const char* label) {
+    std::vector<HWND> windows;
+    EnumWindows(CollectShown, reinterpret_cast<LPARAM>(&windows));
+    for (HWND top : windows) {
+        const std::vector<std::string> problems = guifit::TChecker(ProgramFont, false).Check(top);
+        EXPECT_TRUE(problems.empty()) << "the layout of \"" << label << "\" at "
+                                      << guifit::ScreenDpi() << " DPI:" << guifit::Describe(problems);
+    }
+}
+
 // The program paints in its own time: it gets a moment to catch up first.
 inline void Screenshot(const char* label) {
     Sleep(300);
+    ExpectLayoutHolds(label);
     std::printf("SCREENSHOT %s\n", label);
     std::fflush(stdout);
     char c = 0;
@@ -225,6 +259,7 @@ public:
         if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                             &startup, &Process))
             return false;
+        ShownProcess = Process.dwProcessId;
         Main = WaitForWindow(Title, nullptr, 30000);
         return Main != nullptr;
     }

@@ -124,6 +124,33 @@ void RestoreFileName(const std::wstring& value) {
 
 // ================================================================ About box and log settings
 
+// The screen's pixels for a layout drawn at 96 DPI.
+int Scaled(int pixels) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return MulDiv(pixels, dpi, 96);
+}
+
+// The face a window's font is drawn with: the system's pick for its LOGFONT.
+std::wstring RenderedFace(HWND window) {
+    HDC dc = GetDC(window);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0)));
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    return std::wstring(face) + (metrics.tmWeight >= FW_BOLD ? L" bold" : L"");
+}
+
+// The control is drawn in the dialog's own face, made bold: never in another family.
+void ExpectBoldDialogFont(HWND dialog, int id) {
+    EXPECT_EQ(RenderedFace(dialog) + L" bold", RenderedFace(Child(dialog, id)));
+}
+
 class Dialogs : public TDriverTest {};
 
 std::wstring FileVersion(const std::wstring& path) {
@@ -163,7 +190,21 @@ TEST_F(Dialogs, AboutBox) {
             if (!box)
                 return;
             EXPECT_EQ(owner.Handle(), GetWindow(box, GW_OWNER));
-            ExpectClientSize(box, 335, 232);
+            ExpectClientSize(box, Scaled(335), Scaled(232));
+            // The links end with their text, and so do their underlines.
+            for (int id : {IDC_ABOUT_URL, IDC_ABOUT_MAIL}) {
+                HWND link = Child(box, id);
+                HDC dc = GetDC(link);
+                HGDIOBJ old = SelectObject(
+                    dc, reinterpret_cast<HGDIOBJ>(SendMessageW(link, WM_GETFONT, 0, 0)));
+                const std::wstring text = Text(link);
+                SIZE size{};
+                GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+                SelectObject(dc, old);
+                ReleaseDC(link, dc);
+                EXPECT_EQ(size.cx, ClientSize(link).cx) << Utf8(text);
+            }
+            ExpectBoldDialogFont(box, IDC_ABOUT_NAME);
             EXPECT_EQ(0, GetWindowLongW(box, GWL_STYLE) & WS_SYSMENU) << "caption buttons";
             EXPECT_EQ(DriverCaption, Text(Child(box, IDC_ABOUT_NAME)));
             HWND versions = Child(box, IDC_ABOUT_VERSIONS);
@@ -205,7 +246,7 @@ TEST_F(Dialogs, LogDefaultNameAndGreying) {
                   HWND dialog = WaitDialog(L"Лог");
                   if (!dialog)
                       return;
-                  ExpectClientSize(dialog, 327, 178);
+                  ExpectClientSize(dialog, Scaled(327), Scaled(178));
                   EXPECT_EQ(DefaultLogFile, Text(Child(dialog, IDC_LOG_FILE)));
                   EXPECT_EQ(L"Вести лог", Text(Child(dialog, IDC_LOG_ON)));
                   EXPECT_EQ(L"Записывать команды", Text(Child(dialog, IDC_LOG_COMMANDS)));
@@ -265,6 +306,78 @@ TEST_F(Dialogs, LogCloseBoxAppliesToo) {
     PutBool(&ITrelmo::put_LogOn, false);
     DeleteFileW(before.c_str());
     DeleteFileW(after.c_str());
+}
+
+// The screen's pixels for a layout drawn at 96 DPI.
+// A browse button shows a glyph of a small icon's size at the screen's DPI, no caption, and
+// keeps a name in its text for screen readers.
+void ExpectGlyphButton(HWND dialog, int id) {
+    HWND button = Child(dialog, id);
+    EXPECT_NE(0, GetWindowLongW(button, GWL_STYLE) & BS_ICON) << "control " << id;
+    EXPECT_EQ(L"Выбрать файл", Text(button));
+    HICON glyph = reinterpret_cast<HICON>(SendMessageW(button, BM_GETIMAGE, IMAGE_ICON, 0));
+    ICONINFO info{};
+    ASSERT_TRUE(glyph && GetIconInfo(glyph, &info)) << "no glyph on control " << id;
+    BITMAP colour{};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof colour, &colour);
+    EXPECT_EQ(Scaled(16), colour.bmWidth);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+}
+
+struct TFileDialogView {
+    std::wstring Title;
+    std::vector<std::wstring> Filters;
+};
+
+// The file dialog the browse button of `dialog` opens: its title and filter names, read while
+// it shows, photographed, then cancelled.
+TFileDialogView Browse(HWND dialog, int button, const char* screenshot) {
+    TFileDialogView view;
+    Press(dialog, button);
+    HWND files = WaitOwnedDialog(dialog, {});
+    if (!files)
+        return view;
+    HWND filters = nullptr;
+    WaitUntil([&] { return (filters = Child(files, 0x470)) != nullptr; }, 5000); // cmb1
+    view.Title = Text(files);
+    const LRESULT count = SendMessageW(filters, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t name[128] = {};
+        SendMessageW(filters, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(name));
+        view.Filters.push_back(name);
+    }
+    Screenshot(screenshot, files);
+    PostMessageW(files, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(Child(files, IDCANCEL)));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(files) || !IsWindowVisible(files); }, 10000));
+    return view;
+}
+
+// The log's and the firmware's browse buttons: glyphs, and the file dialogs they open.
+TEST_F(Dialogs, BrowseButtonsAskForTheirFiles) {
+    PutBool(&ITrelmo::put_LogOn, true);
+    TFileDialogView log, firmware;
+    EXPECT_EQ(0, RunDialog(&ITrelmo::ShowLogDlg, [&] {
+                  if (HWND dialog = WaitDialog(L"Лог")) {
+                      ExpectGlyphButton(dialog, IDC_LOG_BROWSE);
+                      log = Browse(dialog, IDC_LOG_BROWSE, "log-browse");
+                      Click(dialog, IDOK);
+                  }
+              }));
+    PutBool(&ITrelmo::put_LogOn, false);
+    EXPECT_EQ(0, RunDialog(&ITrelmo::UpdateSoftware, [&] {
+                  if (HWND dialog = WaitDialog(L"Обновление ПО")) {
+                      ExpectGlyphButton(dialog, IDC_PROG_BROWSE);
+                      firmware = Browse(dialog, IDC_PROG_BROWSE, "firmware-browse");
+                      Click(dialog, IDC_PROG_CLOSE);
+                  }
+              }));
+    EXPECT_EQ(L"Файл лога", log.Title);
+    EXPECT_EQ((std::vector<std::wstring>{L"Файлы лога (*.log)", L"Все файлы (*.*)"}), log.Filters);
+    EXPECT_EQ(L"Открыть файл прошивки", firmware.Title);
+    EXPECT_EQ((std::vector<std::wstring>{L"Файлы прошивок (*.bin)", L"Все файлы (*.*)"}),
+              firmware.Filters);
 }
 
 // ================================================================ progress window

@@ -29,6 +29,7 @@ void Screenshot(const char* label, HWND window) {
         Pump();
         Sleep(30);
     }
+    guihand::ExpectLayoutHolds(label, window);
     guihand::WaitForScreenshot(label);
 }
 
@@ -162,12 +163,15 @@ TEST_F(Grid, EditBoxAndMoves) {
     Screenshot("grid-edit", Frame);
 }
 
-// A column border in the heading row can be dragged.
+// A column border in the heading row can be dragged, or double-clicked to fit the column to
+// its widest text, heading included; below the headings a double-click is a click. Past the
+// last row and column the grid is the window's colour.
 TEST_F(Grid, ColumnSizing) {
     G->SetSize(3, 4);
     G->SetFixed(1, 1);
     G->SetColWidth(0, 30);
     G->SetColWidth(1, 80);
+    G->SetColWidth(2, 40);
     const int border = 30 + 1 + 80;
     SendMessageW(Window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(border, 3));
     SendMessageW(Window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(border + 25, 3));
@@ -175,6 +179,43 @@ TEST_F(Grid, ColumnSizing) {
     EXPECT_EQ(105, G->ColWidth(1));
     SendMessageW(Window, WM_MOUSEMOVE, 0, MAKELPARAM(border + 60, 3));
     EXPECT_EQ(105, G->ColWidth(1)); // the drag has ended
+
+    const std::wstring cells[] = {L"Считыватель", L"Считыватель карт доступа", L"Замок"};
+    G->SetCell(1, 0, cells[0]);
+    for (int row = 1; row <= 3; ++row)
+        G->SetCell(1, row, cells[row - 1]);
+    G->SetCell(2, 0, L"Очень длинное название поля");
+    G->SetCell(2, 1, L"1");
+    const auto doubleClick = [&](int x, int y) {
+        const LPARAM at = MAKELPARAM(x, y);
+        SendMessageW(Window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(Window, WM_LBUTTONUP, 0, at);
+        SendMessageW(Window, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        SendMessageW(Window, WM_LBUTTONUP, 0, at);
+    };
+    const int rowStep = G->DefaultRowHeight() + G->GridLineWidth();
+    doubleClick(30 + 1 + 105 - 1, rowStep * 2 + 3); // on the border, below the headings
+    EXPECT_EQ(105, G->ColWidth(1));
+    EXPECT_EQ(std::make_pair(1, 2), std::make_pair(G->Col(), G->Row()));
+
+    doubleClick(30 + 1 + 105 + 1, 3);
+    EXPECT_EQ(G->TextWidth(cells[1]) + 2 * G->CellMargin(), G->ColWidth(1)) << "a cell's text";
+    const int second = 30 + 1 + G->ColWidth(1) + 1 + 40;
+    doubleClick(second, 3);
+    EXPECT_EQ(G->TextWidth(L"Очень длинное название поля") + 2 * G->CellMargin(), G->ColWidth(2))
+        << "the heading's text";
+
+    RECT client{};
+    GetClientRect(Window, &client);
+    G->SetColWidth(2, 40);
+    RedrawWindow(Window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    HDC dc = GetDC(Window);
+    const COLORREF below = GetPixel(dc, 10, rowStep * 4 + 4);
+    const COLORREF right = GetPixel(dc, client.right - 4, 4);
+    ReleaseDC(Window, dc);
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), below) << "below the last row";
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), right) << "right of the last column";
+    Screenshot("grid-fit", Frame);
 }
 
 // A read-only view of 60,000 rows: the text comes from the owner, only the visible rows are

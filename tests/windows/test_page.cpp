@@ -73,6 +73,41 @@ void Select(HWND page, int id, const std::wstring& text) {
                  reinterpret_cast<LPARAM>(combo));
 }
 
+// The screen's pixels for a layout drawn at 96 DPI.
+int Scaled(int pixels) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return MulDiv(pixels, dpi, 96);
+}
+
+// The face a window's font is drawn with, and whether it is bold.
+std::wstring RenderedFace(HWND window) {
+    HDC dc = GetDC(window);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0)));
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    return std::wstring(face) + (metrics.tmWeight >= FW_BOLD ? L" bold" : L"");
+}
+
+// The controls Tab visits on the page, from its first one, by id.
+std::vector<int> TabOrder(HWND page) {
+    std::vector<int> order;
+    HWND first = GetNextDlgTabItem(page, nullptr, FALSE);
+    for (HWND at = first; at && order.size() < 40;) {
+        order.push_back(GetDlgCtrlID(at));
+        at = GetNextDlgTabItem(page, at, FALSE);
+        if (at == first)
+            break;
+    }
+    return order;
+}
+
 RECT ChildRect(HWND parent, int id) {
     RECT box{};
     GetWindowRect(Child(parent, id), &box);
@@ -183,7 +218,8 @@ protected:
 };
 
 // The object names the page; the frame shows it with every control's text, the object's
-// settings loaded, the focus on the link test and the page sized round its controls. A
+// settings loaded, the focus on the first setting, Tab through the settings before the buttons,
+// the version bold in the page's face and the page sized round its controls. A
 // stored port the list does not offer leaves the list without a selection.
 TEST_F(Page, ShowsTheObjectsSettings) {
     TPtr<ISpecifyPropertyPages> specify;
@@ -234,12 +270,20 @@ TEST_F(Page, ShowsTheObjectsSettings) {
             EXPECT_EQ(rates[i], ComboItem(speeds, i));
         EXPECT_EQ(L"COM " + std::to_wstring(BoardPort), Selected(page, IDC_PAGE_PORT));
         EXPECT_EQ(L"19200", Selected(page, IDC_PAGE_BAUD));
-        EXPECT_EQ(Child(page, IDC_PAGE_CONNECT), FocusOfMain());
+        EXPECT_EQ(Child(page, IDC_PAGE_PORT), FocusOfMain());
+        // Tab: the settings, the buttons, then the result.
+        EXPECT_EQ((std::vector<int>{IDC_PAGE_PORT, IDC_PAGE_BAUD, IDC_PAGE_TIMEOUT,
+                                    IDC_PAGE_COMMAND_TIMEOUT, IDC_PAGE_CONNECT, IDC_PAGE_SET_BAUD,
+                                    IDC_PAGE_SEARCH, IDC_PAGE_TABLES, IDC_PAGE_LOG, IDC_PAGE_PROG,
+                                    IDC_PAGE_DEFAULTS, IDC_PAGE_ABOUT, IDC_PAGE_RESULT}),
+                  TabOrder(page));
+        // The version in the page's own face, bold.
+        EXPECT_EQ(RenderedFace(page) + L" bold", RenderedFace(Child(page, IDC_PAGE_VERSION)));
         EXPECT_TRUE(GetWindowLongW(Child(page, IDC_PAGE_RESULT), GWL_STYLE) & ES_READONLY);
         RECT client{};
         GetClientRect(page, &client);
-        EXPECT_EQ(ChildRect(page, IDC_PAGE_CONNECT).right + 16, client.right);
-        EXPECT_EQ(ChildRect(page, IDC_PAGE_RESULT).bottom + 33, client.bottom);
+        EXPECT_EQ(ChildRect(page, IDC_PAGE_CONNECT).right + Scaled(16), client.right);
+        EXPECT_EQ(ChildRect(page, IDC_PAGE_RESULT).bottom + Scaled(33), client.bottom);
         Screenshot("page", frame);
         Cancel(frame);
     });

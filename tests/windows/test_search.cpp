@@ -138,6 +138,14 @@ struct TDialogView {
     }
 };
 
+// The screen's pixels for a layout drawn at 96 DPI.
+int Scaled(int pixels) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return MulDiv(pixels, dpi, 96);
+}
+
 // The two glyph buttons are known by their hints only.
 BOOL CALLBACK FindHints(HWND window, LPARAM param) {
     auto& dialog = *reinterpret_cast<TDialogView*>(param);
@@ -248,7 +256,7 @@ TEST_F(SearchAt9600, FindsTheBoardAfterTheSlowerSpeedsAndThePickGoesToTheCaller)
                 EXPECT_EQ(L"", d.Cell(row, 1) + d.Cell(row, 2)) << row;
             }
         EXPECT_EQ(L"Варнок-плата ВП-1", d.Cell(board, 2));
-        WaitForScreenshot("found");
+        Screenshot("found");
 
         d.Click(d.ClearAll); // a pick does not depend on the check marks
         d.SetState(board, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
@@ -261,16 +269,39 @@ TEST_F(SearchAt9600, FindsTheBoardAfterTheSlowerSpeedsAndThePickGoesToTheCaller)
 
 // ---------------------------------------------------------------- a board that never answers
 
+// The check-all and uncheck-all buttons are glyphs at the screen's DPI, named in their text;
+// a start with no port checked is refused with a box and searches nothing.
 TEST_F(SearchSilent, CloseWithoutASearchSetsNothing) {
     const LONG result = RunDialog(Caller, [&](const TDialogView& d) {
         RECT box{};
         GetWindowRect(d.Window, &box);
-        EXPECT_EQ(455, box.right - box.left);
-        EXPECT_GE(box.bottom - box.top, 216);
+        EXPECT_EQ(Scaled(455), box.right - box.left);
+        EXPECT_GE(box.bottom - box.top, Scaled(216));
         SetWindowPos(d.Window, nullptr, 0, 0, 200, 100, SWP_NOMOVE | SWP_NOZORDER);
         GetWindowRect(d.Window, &box);
-        EXPECT_EQ(455, box.right - box.left) << "narrower than the minimum";
-        EXPECT_EQ(216, box.bottom - box.top) << "lower than the minimum";
+        EXPECT_EQ(Scaled(455), box.right - box.left) << "narrower than the minimum";
+        EXPECT_EQ(Scaled(216), box.bottom - box.top) << "lower than the minimum";
+        for (HWND button : {d.CheckAll, d.ClearAll}) {
+            EXPECT_NE(0, GetWindowLongW(button, GWL_STYLE) & BS_ICON);
+            HICON glyph = reinterpret_cast<HICON>(SendMessageW(button, BM_GETIMAGE, IMAGE_ICON, 0));
+            ICONINFO info{};
+            ASSERT_TRUE(glyph && GetIconInfo(glyph, &info));
+            BITMAP colour{};
+            GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof colour, &colour);
+            EXPECT_EQ(Scaled(16), colour.bmWidth);
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+        }
+        EXPECT_EQ(L"Выбрать все", Text(d.CheckAll));
+        EXPECT_EQ(L"Сбросить все", Text(d.ClearAll));
+
+        d.Click(d.ClearAll);
+        PostMessageW(d.Start, BM_CLICK, 0, 0);
+        EXPECT_EQ(L"Не выбран ни один порт",
+                  AnswerBox(L"Драйвер варнок-платы", IDOK, "no-port"));
+        EXPECT_TRUE(d.Idle());
+        for (int row = 0; row < d.Rows(); ++row)
+            EXPECT_EQ(L"", d.Cell(row, 1) + d.Cell(row, 2)) << row;
         SetPortAndSpeed(Caller, 2, 19200);
         d.Click(d.Close);
     });
@@ -297,7 +328,7 @@ TEST_F(SearchSilent, CloseAfterASearchThatFoundNothingRestoresTheCaller) {
 }
 
 TEST_F(SearchSilent, StopKeepsTheLastSpeedTriedAndANotFoundRowCannotBePicked) {
-    SaveTimeouts(20, 700);
+    SaveTimeouts(20, 1500); // room for a screenshot at one speed
     const LONG result = RunDialog(Caller, [&](const TDialogView& d) {
         const int board = d.Row(BoardPort);
         ASSERT_GE(board, 0);
@@ -305,9 +336,12 @@ TEST_F(SearchSilent, StopKeepsTheLastSpeedTriedAndANotFoundRowCannotBePicked) {
         d.Click(d.Start);
         ASSERT_TRUE(WaitUntil([&] { return d.Cell(board, 1) == L"4800"; }, 5000));
         EXPECT_EQ(Searching, d.Cell(board, 2));
+        EXPECT_TRUE(IsWindowVisible(FindWindowExW(d.Window, nullptr, PROGRESS_CLASSW, nullptr)))
+            << "no sign of the search going on";
+        Screenshot("searching", d.Window);
         d.Click(d.Stop); // returns when the worker has ended
         EXPECT_TRUE(d.Idle());
-        Sleep(800); // the next speed would have begun by now
+        Sleep(1600); // the next speed would have begun by now
         EXPECT_EQ(L"4800", d.Cell(board, 1));
         EXPECT_EQ(NotFound, d.Cell(board, 2));
 

@@ -88,6 +88,14 @@ std::wstring StatusText(HWND editor, int part) {
     return text;
 }
 
+// The screen's pixels for a layout drawn at 96 DPI.
+int Scaled(int pixels) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return MulDiv(pixels, dpi, 96);
+}
+
 // The file name box of a common file dialog, Explorer style (cmb13) or old style (edt1).
 HWND FileNameBox(HWND dialog) {
     HWND name = Child(dialog, 0x47C);
@@ -137,7 +145,10 @@ protected:
         Board.Command("clear");
         ASSERT_EQ(0, Call(&ITrelmo::InitTables)) << Result();
     }
-    void TearDown() override { Board.Command("clear"); }
+    void TearDown() override {
+        Board.Command("clear");
+        Board.Command("empty off");
+    }
 
     std::string Result() {
         BSTR text = nullptr;
@@ -234,7 +245,7 @@ TEST_F(TablesDialog, ListAndRowEditorWriteOnLeave) {
                   EXPECT_EQ(L"5", grid.Cell(2, 4));
                   EXPECT_EQ(L"Киоск 1", grid.Cell(2, 9));
                   EXPECT_EQ(std::make_pair(2, 1), grid.Current());
-                  EXPECT_EQ(30, grid.ColWidth(0));
+                  EXPECT_EQ(Scaled(30), grid.ColWidth(0));
                   // The columns fill the client area exactly.
                   RECT client{};
                   GetClientRect(grid.Handle(), &client);
@@ -305,7 +316,7 @@ TEST_F(TablesDialog, GridEditorEnterReadAndRefresh) {
                   EXPECT_EQ(L"Время импульса, мс", grid.Cell(3, 0));
                   EXPECT_EQ(L"Модем", grid.Cell(1, 1));
                   EXPECT_EQ(L"1000", grid.Cell(3, 8));
-                  EXPECT_EQ(30, grid.ColWidth(0));
+                  EXPECT_EQ(Scaled(30), grid.ColWidth(0));
                   EXPECT_GT(grid.ColWidth(1), 10);
                   Screenshot("grid-editor", editor);
 
@@ -424,7 +435,7 @@ TEST_F(TablesDialog, InitTables) {
                   success = AnswerBox(DriverCaption, IDOK, "init-done");
                   Board.Command("fault error 33 for 24");
                   Press(tables, IDC_TABLES_INIT);
-                  failure = AnswerBox(DriverCaption, IDOK);
+                  failure = AnswerBox(DriverCaption, IDOK, "init-failed");
                   Click(tables, IDCANCEL);
               }));
     EXPECT_EQ(L"Инициализация таблиц прошла успешно", success);
@@ -483,7 +494,8 @@ TEST_F(TablesDialog, OpeningCanBeStopped) {
                   Click(progress, IDCANCEL);
                   HWND box = WaitDialog(DriverCaption);
                   EXPECT_EQ(progress, GetWindow(box, GW_OWNER));
-                  first = AnswerBox(DriverCaption, IDNO);
+                  first = AnswerBox(DriverCaption, IDNO, "stop-question");
+                  EXPECT_TRUE(IsWindowVisible(progress)) << "No stopped the reading";
                   Click(progress, IDCANCEL);
                   second = AnswerBox(DriverCaption, IDYES);
                   EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(progress); }, 5000));
@@ -495,6 +507,28 @@ TEST_F(TablesDialog, OpeningCanBeStopped) {
               }));
     EXPECT_EQ(L"Прервать выполнение ?", first);
     EXPECT_EQ(L"Прервать выполнение ?", second);
+}
+
+// A table with no rows is refused at once with "Таблица пуста", before any exchange with the
+// board: a board that no longer answers shows nothing else.
+TEST_F(TablesDialog, EmptyTableOpensNothing) {
+    Board.Command("empty 2");
+    std::wstring refusal;
+    EXPECT_EQ(0, RunDialog([&] {
+                  HWND tables = WaitDialog(TablesCaption);
+                  if (!tables)
+                      return;
+                  EXPECT_EQ(L"0", TList(Child(tables, IDC_TABLES_LIST)).Cell(1, 2));
+                  Board.Command("fault noanswer always");
+                  OpenTable(tables, 1, nullptr);
+                  refusal = AnswerBox(DriverCaption, IDOK, "empty-table");
+                  Sleep(300);
+                  EXPECT_TRUE(OpenDialogs().size() == 1) << "a window besides the tables";
+                  Board.Command("clear");
+                  Click(tables, IDCANCEL);
+              }));
+    Board.Command("empty off");
+    EXPECT_EQ(L"Таблица пуста", refusal);
 }
 
 // With method logging on, the dialog's Disconnect is logged first, then ShowTablesDlg with 0.
