@@ -1,6 +1,6 @@
 #include "fmuDump.h"
 
-#include "testprog/untUtil.h"
+#include "untDpi.h"
 #include "untGrid.h"
 #include "untSkavinRes.h"
 
@@ -43,16 +43,16 @@ void TfmDump::OnInit() {
     grid->SetReadOnly(true);
     grid->SetSize(Columns, DumpRowCount(Data));
     grid->SetFixed(1, 1);
-    grid->SetDefaultRowHeight(ScreenPixels(RowHeight));
-    grid->SetColWidth(0, ScreenPixels(AddressWidth));
+    grid->SetDefaultRowHeight(Scaled(RowHeight));
+    grid->SetColWidth(0, Scaled(AddressWidth));
     for (int column = 1; column < Columns; ++column)
-        grid->SetColWidth(column, ScreenPixels(ColumnWidth));
+        grid->SetColWidth(column, Scaled(ColumnWidth));
 
     // Centred on the main window, wide enough for every column.
     HWND owner = GetWindow(Handle(), GW_OWNER);
     RECT area{};
     GetWindowRect(owner ? owner : GetDesktopWindow(), &area);
-    const int width = ScreenPixels(MinWidth), height = ScreenPixels(StartHeight);
+    const int width = Scaled(MinWidth), height = Scaled(StartHeight);
     const int left = area.left + (area.right - area.left - width) / 2;
     const int top = area.top + (area.bottom - area.top - height) / 2;
     SetWindowPos(Handle(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -67,7 +67,7 @@ bool TfmDump::OnMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& result) {
         return false;
     case WM_GETMINMAXINFO: {
         auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-        limits->ptMinTrackSize = {ScreenPixels(MinWidth), ScreenPixels(MinHeight)};
+        limits->ptMinTrackSize = {Scaled(MinWidth), Scaled(MinHeight)};
         result = 0;
         return true;
     }

@@ -5,6 +5,7 @@
 #include "untComCall.h"
 #include "testprog/untConst.h"
 #include "untPageList.h"
+#include "untDpi.h"
 #include "untSkavinRes.h"
 #include "testprog/untUtil.h"
 
@@ -12,18 +13,19 @@
 #include <cwctype>
 
 namespace {
-// Pixels of the frame round the pages at 96 DPI; Px gives them at the screen's.
+// Pixels of the frame round the pages at 96 DPI; Scaled gives them at the screen's (the program
+// is DPI-aware: nothing stretches what it places in pixels but itself).
 const int Margin = 8, ListWidth = 170, LabelWidth = 70, LabelHeight = 16, FieldHeight = 22,
           RowHeight = 26, ButtonWidth = 120, ButtonHeight = 25, MinimumPageHeight = 200;
 const int ResultRows = 4;
+// The frames sent and received are shown whole: a data block's takes three lines.
+const int FrameLines = 3;
+const bool FrameRow[ResultRows] = {false, true, true, false};
 // Every page keeps this margin, in dialog units, above its controls and right of them; the
 // window lets it overlap its own, so that the page's top row starts level with the page list
 // and its button column ends under the window's buttons.
 const RECT PageMargin{0, 4, 4, 0};
 
-int Px(int pixelsAt96) {
-    return ScreenPixels(pixelsAt96);
-}
 const UINT_PTR CloseRetryTimer = 1;
 
 const int ResultFields[] = {IDC_MAIN_RESULT, IDC_MAIN_OUTPUT, IDC_MAIN_INPUT, IDC_MAIN_TIME};
@@ -84,10 +86,10 @@ void TfmMain::AddPage(std::unique_ptr<TPage> page) {
 // The window grows to what the largest page needs, and never gets smaller.
 void TfmMain::FitToPages() {
     const SIZE inset = PageInset();
-    const int height = std::max<int>(PageArea.cy - inset.cy, Px(MinimumPageHeight));
-    const int margin = Px(Margin);
-    RECT box{0, 0, margin + Px(ListWidth) + margin + PageArea.cx - inset.cx + margin,
-             margin + height + margin + ResultRows * Px(RowHeight) + margin};
+    const int height = std::max<int>(PageArea.cy - inset.cy, Scaled(MinimumPageHeight));
+    const int margin = Scaled(Margin);
+    RECT box{0, 0, margin + Scaled(ListWidth) + margin + PageArea.cx - inset.cx + margin,
+             margin + height + margin + ResultsHeight() + margin};
     AdjustWindowRectEx(&box, static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongW(Handle(), GWL_EXSTYLE)));
     MinimumSize = {box.right - box.left, box.bottom - box.top};
@@ -102,31 +104,56 @@ SIZE TfmMain::PageInset() const {
     return {margin.right, margin.top};
 }
 
+// The extra height of a row that holds a frame.
+int TfmMain::FrameExtra() const {
+    HWND field = Item(IDC_MAIN_OUTPUT);
+    HDC dc = GetDC(field);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(field, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(field, dc);
+    return (FrameLines - 1) * metrics.tmHeight;
+}
+
+int TfmMain::ResultsHeight() const {
+    int height = 0;
+    for (bool frame : FrameRow)
+        height += Scaled(RowHeight) + (frame ? FrameExtra() : 0);
+    return height;
+}
+
 void TfmMain::OnSize(int width, int height) {
-    const int margin = Px(Margin), rowHeight = Px(RowHeight);
-    const int bottom = ResultRows * rowHeight + margin;
+    const int margin = Scaled(Margin);
+    const int bottom = ResultsHeight() + margin;
     const int areaHeight = height - margin - margin - bottom;
-    MoveWindow(Item(IDC_MAIN_LIST), margin, margin, Px(ListWidth), areaHeight, TRUE);
-    const int areaLeft = margin + Px(ListWidth) + margin;
+    MoveWindow(Item(IDC_MAIN_LIST), margin, margin, Scaled(ListWidth), areaHeight, TRUE);
+    const int areaLeft = margin + Scaled(ListWidth) + margin;
     const SIZE inset = PageInset();
     const int panelWidth = width - areaLeft - margin + inset.cx;
     const int panelHeight = areaHeight + inset.cy;
     MoveWindow(Panel->Handle(), areaLeft, margin - inset.cy, panelWidth, panelHeight, TRUE);
     if (ShownPage >= 0)
         MoveWindow(Pages->Item(ShownPage)->Handle(), 0, 0, panelWidth, panelHeight, TRUE);
-    const int top = margin + areaHeight + margin;
-    const int buttonLeft = width - margin - Px(ButtonWidth);
-    const int fieldLeft = margin + Px(LabelWidth) + Px(6);
-    const int labelDrop = (Px(FieldHeight) - Px(LabelHeight)) / 2 + Px(1);
+    const int buttonLeft = width - margin - Scaled(ButtonWidth);
+    const int fieldLeft = margin + Scaled(LabelWidth) + Scaled(6);
+    // Labels stand level with their field's first line.
+    const int labelDrop = (Scaled(FieldHeight) - Scaled(LabelHeight)) / 2 + Scaled(1);
+    const int extra = FrameExtra();
+    // The About and properties buttons beside the first two rows, the close button the last.
+    const int buttonRows[ResultRows] = {0, 1, -1, 2};
+    int y = margin + areaHeight + margin;
     for (int row = 0; row < ResultRows; ++row) {
-        const int y = top + row * rowHeight;
-        MoveWindow(Item(ResultLabels[row]), margin, y + labelDrop, Px(LabelWidth), Px(LabelHeight),
-                   TRUE);
+        const int more = FrameRow[row] ? extra : 0;
+        MoveWindow(Item(ResultLabels[row]), margin, y + labelDrop, Scaled(LabelWidth),
+                   Scaled(LabelHeight), TRUE);
         MoveWindow(Item(ResultFields[row]), fieldLeft, y, buttonLeft - margin - fieldLeft,
-                   Px(FieldHeight), TRUE);
-        if (row < 3)
-            MoveWindow(Item(Buttons[row]), buttonLeft, y + (row == 2 ? rowHeight : 0),
-                       Px(ButtonWidth), Px(ButtonHeight), TRUE);
+                   Scaled(FieldHeight) + more, TRUE);
+        if (buttonRows[row] >= 0)
+            MoveWindow(Item(Buttons[buttonRows[row]]), buttonLeft, y, Scaled(ButtonWidth),
+                       Scaled(ButtonHeight), TRUE);
+        y += Scaled(RowHeight) + more;
     }
 }
 

@@ -35,6 +35,8 @@ private:
     void btnPropertiesClick();
     void FitToPages();
     SIZE PageInset() const;
+    int FrameExtra() const;
+    int ResultsHeight() const;
     void FormDestroy();
     void PressDefaultButton();
     bool ForwardKeyPress(int id);

@@ -72,16 +72,6 @@ int StrToInt(const std::wstring& text) {
     return static_cast<int>(value);
 }
 
-int ScreenPixels(int pixelsAt96) {
-    static const int dpi = [] {
-        HDC screen = GetDC(nullptr);
-        const int logical = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
-        return logical > 0 ? logical : 96;
-    }();
-    return MulDiv(pixelsAt96, dpi, 96);
-}
-
 namespace {
 const wchar_t NameProperty[] = L"Skavin.ControlName";
 

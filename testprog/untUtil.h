@@ -18,10 +18,6 @@ void CheckCommand(const std::string& text);
 // The decimal integer in a text, or EConvertError.
 int StrToInt(const std::wstring& text);
 
-// A length laid out in pixels at 96 DPI, at the screen's DPI: the program is DPI-aware, so
-// nothing stretches what it places in pixels but itself.
-int ScreenPixels(int pixelsAt96);
-
 // The name under which a control is saved; controls without one are not saved.
 void SetControlName(HWND control, const wchar_t* name);
 const wchar_t* ControlName(HWND control);

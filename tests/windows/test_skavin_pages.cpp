@@ -60,6 +60,22 @@ std::string Unshown(HWND edit) {
     return scrolled == start ? "" : Narrow(Text(edit));
 }
 
+// A multi-line box shows all of its text: its last line ends inside the box; the text when not.
+std::string UnshownLines(HWND edit) {
+    const LRESULT length = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
+    const auto top = [edit](LRESULT index) {
+        return static_cast<int>(HIWORD(SendMessageW(edit, EM_POSFROMCHAR, index, 0)));
+    };
+    RECT client{};
+    GetClientRect(edit, &client);
+    const int line = top(SendMessageW(edit, EM_LINEINDEX, 1, 0)) - top(0);
+    if (SendMessageW(edit, EM_GETLINECOUNT, 0, 0) < 2 ||
+        (SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0) == 0 &&
+         top(length - 1) + line <= client.bottom))
+        return "";
+    return Narrow(Text(edit));
+}
+
 // The dump viewer's grid, read through the grid's messages; a cell's text comes through a
 // buffer in the program's own memory.
 struct TGridView {
@@ -501,6 +517,7 @@ TEST_F(SkavinPages, DumpsReadStoppedViewedSavedAndCompared) {
     EXPECT_TRUE(IsFrame(Program.TextOf(IDC_MAIN_OUTPUT), "D2 30 01 00 "));
     EXPECT_TRUE(
         std::regex_match(Narrow(Program.TextOf(IDC_DATA_MEMO)), std::regex("([0-9A-F]{2} ){64}")));
+    EXPECT_EQ("", UnshownLines(Program.Control(IDC_MAIN_INPUT))) << "the frame of a whole block";
 
     // Read all, stopped while the second block is on its way (each answer comes late, within
     // the driver's time-out): three blocks in the buffer.

@@ -7,6 +7,7 @@
 #include "fmuStatus.h"
 #include "testprog/untPage.h"
 #include "untPageList.h"
+#include "untDpi.h"
 #include "untSkavinRes.h"
 #include "testprog/untTypes.h"
 #include "testprog/untUtil.h"
@@ -398,10 +399,6 @@ RECT Measure(HWND control, const std::wstring& text, int width = 0) {
     return box;
 }
 
-int Px(int pixelsAt96) {
-    return ScreenPixels(pixelsAt96);
-}
-
 // Where a text is too wide for its control: push buttons keep 6 px (at 96 DPI) of their face
 // free on each side, room for a wider font than the one here; a check box's text lies beside
 // its box; a label is cut, or wrapped out of sight, at its edge.
@@ -415,18 +412,18 @@ std::string TextProblem(HWND control, const std::wstring& text) {
         switch (style & BS_TYPEMASK) {
         case BS_PUSHBUTTON:
         case BS_DEFPUSHBUTTON:
-            room -= 2 * Px(6);
+            room -= 2 * Scaled(6);
             if (style & BS_MULTILINE) {
                 needed = Measure(control, text, room);
-                if (needed.bottom > client.bottom - 2 * Px(3))
+                if (needed.bottom > client.bottom - 2 * Scaled(3))
                     return "lines too high";
             }
             break;
         case BS_GROUPBOX:
-            room -= 2 * Px(8);
+            room -= 2 * Scaled(8);
             break;
         default: // check boxes and radio buttons
-            room -= GetSystemMetrics(SM_CXMENUCHECK) + Px(6);
+            room -= GetSystemMetrics(SM_CXMENUCHECK) + Scaled(6);
             break;
         }
     } else if (_wcsicmp(kind.c_str(), L"Static") != 0) {
