@@ -1,5 +1,6 @@
 #include "fmuDump.h"
 
+#include "untDpi.h"
 #include "untGrid.h"
 #include "untSkavinRes.h"
 
@@ -7,6 +8,7 @@
 
 namespace {
 const int Columns = 17, BytesPerRow = 16;
+// Pixels at 96 DPI.
 const int ColumnWidth = 20, RowHeight = 18, AddressWidth = 60;
 const int MinWidth = 412, MinHeight = 130, StartHeight = 320;
 
@@ -41,19 +43,19 @@ void TfmDump::OnInit() {
     grid->SetReadOnly(true);
     grid->SetSize(Columns, DumpRowCount(Data));
     grid->SetFixed(1, 1);
-    grid->SetDefaultRowHeight(RowHeight);
-    grid->SetColWidth(0, AddressWidth);
+    grid->SetDefaultRowHeight(Scaled(RowHeight));
+    grid->SetColWidth(0, Scaled(AddressWidth));
     for (int column = 1; column < Columns; ++column)
-        grid->SetColWidth(column, ColumnWidth);
+        grid->SetColWidth(column, Scaled(ColumnWidth));
 
     // Centred on the main window, wide enough for every column.
     HWND owner = GetWindow(Handle(), GW_OWNER);
     RECT area{};
     GetWindowRect(owner ? owner : GetDesktopWindow(), &area);
-    const int left = area.left + (area.right - area.left - MinWidth) / 2;
-    const int top = area.top + (area.bottom - area.top - StartHeight) / 2;
-    SetWindowPos(Handle(), nullptr, left, top, MinWidth, StartHeight,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    const int width = Scaled(MinWidth), height = Scaled(StartHeight);
+    const int left = area.left + (area.right - area.left - width) / 2;
+    const int top = area.top + (area.bottom - area.top - height) / 2;
+    SetWindowPos(Handle(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     FitGrid();
     SetFocus(grid->Handle());
 }
@@ -65,7 +67,7 @@ bool TfmDump::OnMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& result) {
         return false;
     case WM_GETMINMAXINFO: {
         auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-        limits->ptMinTrackSize = {MinWidth, MinHeight};
+        limits->ptMinTrackSize = {Scaled(MinWidth), Scaled(MinHeight)};
         result = 0;
         return true;
     }

@@ -5,6 +5,7 @@
 #include "untComCall.h"
 #include "testprog/untConst.h"
 #include "untPageList.h"
+#include "untDpi.h"
 #include "untSkavinRes.h"
 #include "testprog/untUtil.h"
 
@@ -12,10 +13,19 @@
 #include <cwctype>
 
 namespace {
-// Pixels of the frame round the pages.
-const int Margin = 8, ListWidth = 170, LabelWidth = 70, RowHeight = 26, ButtonWidth = 120,
-          ButtonHeight = 25, MinimumPageHeight = 200;
+// Pixels of the frame round the pages at 96 DPI; Scaled gives them at the screen's (the program
+// is DPI-aware: nothing stretches what it places in pixels but itself).
+const int Margin = 8, ListWidth = 170, LabelWidth = 70, LabelHeight = 16, FieldHeight = 22,
+          RowHeight = 26, ButtonWidth = 120, ButtonHeight = 25, MinimumPageHeight = 200;
 const int ResultRows = 4;
+// The frames sent and received are shown whole: a data block's takes three lines.
+const int FrameLines = 3;
+const bool FrameRow[ResultRows] = {false, true, true, false};
+// Every page keeps this margin, in dialog units, above its controls and right of them; the
+// window lets it overlap its own, so that the page's top row starts level with the page list
+// and its button column ends under the window's buttons.
+const RECT PageMargin{0, 4, 4, 0};
+
 const UINT_PTR CloseRetryTimer = 1;
 
 const int ResultFields[] = {IDC_MAIN_RESULT, IDC_MAIN_OUTPUT, IDC_MAIN_INPUT, IDC_MAIN_TIME};
@@ -75,9 +85,11 @@ void TfmMain::AddPage(std::unique_ptr<TPage> page) {
 
 // The window grows to what the largest page needs, and never gets smaller.
 void TfmMain::FitToPages() {
-    const int height = std::max<int>(PageArea.cy, MinimumPageHeight);
-    RECT box{0, 0, Margin + ListWidth + Margin + PageArea.cx + Margin,
-             Margin + height + Margin + ResultRows * RowHeight + Margin};
+    const SIZE inset = PageInset();
+    const int height = std::max<int>(PageArea.cy - inset.cy, Scaled(MinimumPageHeight));
+    const int margin = Scaled(Margin);
+    RECT box{0, 0, margin + Scaled(ListWidth) + margin + PageArea.cx - inset.cx + margin,
+             margin + height + margin + ResultsHeight() + margin};
     AdjustWindowRectEx(&box, static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE)), FALSE,
                        static_cast<DWORD>(GetWindowLongW(Handle(), GWL_EXSTYLE)));
     MinimumSize = {box.right - box.left, box.bottom - box.top};
@@ -85,26 +97,63 @@ void TfmMain::FitToPages() {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The pages' own margin in pixels: on the right (cx) and at the top (cy).
+SIZE TfmMain::PageInset() const {
+    RECT margin = PageMargin;
+    MapDialogRect(Panel->Handle(), &margin);
+    return {margin.right, margin.top};
+}
+
+// The extra height of a row that holds a frame.
+int TfmMain::FrameExtra() const {
+    HWND field = Item(IDC_MAIN_OUTPUT);
+    HDC dc = GetDC(field);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(field, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(field, dc);
+    return (FrameLines - 1) * metrics.tmHeight;
+}
+
+int TfmMain::ResultsHeight() const {
+    int height = 0;
+    for (bool frame : FrameRow)
+        height += Scaled(RowHeight) + (frame ? FrameExtra() : 0);
+    return height;
+}
+
 void TfmMain::OnSize(int width, int height) {
-    const int bottom = ResultRows * RowHeight + Margin;
-    const int areaHeight = height - Margin - Margin - bottom;
-    MoveWindow(Item(IDC_MAIN_LIST), Margin, Margin, ListWidth, areaHeight, TRUE);
-    const int areaLeft = Margin + ListWidth + Margin;
-    const int areaWidth = width - areaLeft - Margin;
-    MoveWindow(Panel->Handle(), areaLeft, Margin, areaWidth, areaHeight, TRUE);
+    const int margin = Scaled(Margin);
+    const int bottom = ResultsHeight() + margin;
+    const int areaHeight = height - margin - margin - bottom;
+    MoveWindow(Item(IDC_MAIN_LIST), margin, margin, Scaled(ListWidth), areaHeight, TRUE);
+    const int areaLeft = margin + Scaled(ListWidth) + margin;
+    const SIZE inset = PageInset();
+    const int panelWidth = width - areaLeft - margin + inset.cx;
+    const int panelHeight = areaHeight + inset.cy;
+    MoveWindow(Panel->Handle(), areaLeft, margin - inset.cy, panelWidth, panelHeight, TRUE);
     if (ShownPage >= 0)
-        MoveWindow(Pages->Item(ShownPage)->Handle(), 0, 0, areaWidth, areaHeight, TRUE);
-    const int top = Margin + areaHeight + Margin;
-    const int buttonLeft = width - Margin - ButtonWidth;
-    const int fieldLeft = Margin + LabelWidth + 6;
+        MoveWindow(Pages->Item(ShownPage)->Handle(), 0, 0, panelWidth, panelHeight, TRUE);
+    const int buttonLeft = width - margin - Scaled(ButtonWidth);
+    const int fieldLeft = margin + Scaled(LabelWidth) + Scaled(6);
+    // Labels stand level with their field's first line.
+    const int labelDrop = (Scaled(FieldHeight) - Scaled(LabelHeight)) / 2 + Scaled(1);
+    const int extra = FrameExtra();
+    // The About and properties buttons beside the first two rows, the close button the last.
+    const int buttonRows[ResultRows] = {0, 1, -1, 2};
+    int y = margin + areaHeight + margin;
     for (int row = 0; row < ResultRows; ++row) {
-        const int y = top + row * RowHeight;
-        MoveWindow(Item(ResultLabels[row]), Margin, y + 4, LabelWidth, 16, TRUE);
-        MoveWindow(Item(ResultFields[row]), fieldLeft, y, buttonLeft - Margin - fieldLeft, 22,
-                   TRUE);
-        if (row < 3)
-            MoveWindow(Item(Buttons[row]), buttonLeft, y + (row == 2 ? RowHeight : 0), ButtonWidth,
-                       ButtonHeight, TRUE);
+        const int more = FrameRow[row] ? extra : 0;
+        MoveWindow(Item(ResultLabels[row]), margin, y + labelDrop, Scaled(LabelWidth),
+                   Scaled(LabelHeight), TRUE);
+        MoveWindow(Item(ResultFields[row]), fieldLeft, y, buttonLeft - margin - fieldLeft,
+                   Scaled(FieldHeight) + more, TRUE);
+        if (buttonRows[row] >= 0)
+            MoveWindow(Item(Buttons[buttonRows[row]]), buttonLeft, y, Scaled(ButtonWidth),
+                       Scaled(ButtonHeight), TRUE);
+        y += Scaled(RowHeight) + more;
     }
 }
 

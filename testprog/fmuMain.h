@@ -34,6 +34,9 @@ private:
     void btnAboutClick();
     void btnPropertiesClick();
     void FitToPages();
+    SIZE PageInset() const;
+    int FrameExtra() const;
+    int ResultsHeight() const;
     void FormDestroy();
     void PressDefaultButton();
     bool ForwardKeyPress(int id);

@@ -28,6 +28,8 @@ TfmWDTimer::TfmWDTimer() : TPage(IDD_WDTIMER, L"fmWDTimer", L"WatchDog Тайм�
 
 void TfmWDTimer::OnInit() {
     SetText(IDC_WD_DELAY, L"3000");
+    // The flag report's [X] and [ ] line up as on the state page.
+    UseFixedFont(IDC_WD_MEMO);
     NameControl(IDC_WD_DELAY, L"edtResetWDDelay");
     NameControl(IDC_WD_AUTO_START, L"chbAutoStart");
     NameControl(IDC_WD_STOP_ON_ERRORS, L"chbStopOnErrors");

@@ -289,14 +289,60 @@ public:
     }
 
     // A message box of the program: its text, after which it is answered with `button`.
-    std::wstring TakeMessageBox(DWORD ms = 20000, int button = IDOK) const {
+    std::wstring TakeMessageBox(DWORD ms = 20000, int button = IDOK,
+                                const char* screenshot = nullptr) const {
         HWND box = WaitForWindow(Title, Main, ms);
         if (!box)
             return L"(no message box)";
         const std::wstring text = Text(GetDlgItem(box, 0xFFFF));
+        if (screenshot)
+            Screenshot(screenshot);
         PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
         WaitUntil([&] { return !IsWindow(box); }, 10000);
         return text;
+    }
+
+    // The program's common file dialog as it came up, then the path typed into it and
+    // confirmed.
+    struct TFileDialog {
+        std::wstring Caption;
+        std::vector<std::wstring> Filters; // the file types offered, in order
+    };
+    TFileDialog ChooseFile(const std::wstring& path, const char* screenshot = nullptr) const {
+        HWND dialog = nullptr, name = nullptr;
+        WaitUntil(
+            [&] {
+                dialog = GetForegroundWindow();
+                DWORD process = 0;
+                GetWindowThreadProcessId(dialog, &process);
+                if (process != Process.dwProcessId)
+                    return false;
+                name = Control(0x47C, dialog); // cmb13 of an Explorer-style dialog
+                if (!name)
+                    name = Control(0x480, dialog); // edt1
+                return name != nullptr;
+            },
+            20000);
+        EXPECT_TRUE(name) << "no file dialog";
+        if (!name)
+            return {};
+        TFileDialog shown{Text(dialog), {}};
+        HWND types = Control(0x470, dialog); // cmb1
+        const LRESULT count = SendMessageW(types, CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            wchar_t type[256] = L"";
+            SendMessageW(types, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                         reinterpret_cast<LPARAM>(type));
+            shown.Filters.push_back(type);
+        }
+        if (screenshot)
+            Screenshot(screenshot);
+        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+        EXPECT_TRUE(
+            WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 10000));
+        return shown;
     }
 
     HWND Control(int id, HWND top = nullptr) const {

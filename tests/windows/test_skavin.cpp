@@ -13,6 +13,7 @@
 #include "skavin_remote.h"
 #include "untSkavinRes.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -78,6 +79,40 @@ protected:
         }
     }
 
+    // The page's top row is level with the page list; its rightmost controls end where the
+    // window's buttons do.
+    void ExpectPageAligned(int index) {
+        HWND page = GetParent(Program.Control(PageMarks[index]));
+        RECT content{};
+        for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            RECT box{};
+            GetWindowRect(child, &box);
+            if (IsWindowVisible(child))
+                UnionRect(&content, IsRectEmpty(&content) ? &box : &content, &box);
+        }
+        RECT list{}, buttons{};
+        GetWindowRect(Program.Control(IDC_MAIN_LIST), &list);
+        GetWindowRect(Program.Control(IDC_MAIN_CLOSE), &buttons);
+        EXPECT_EQ(list.top, content.top) << "page " << index + 1;
+        // A control's edges are rounded from dialog units one by one.
+        EXPECT_NEAR(buttons.right, content.right, 1) << "page " << index + 1;
+    }
+
+    // Clicks a tab as the mouse does; the tab's box comes through the program's own memory.
+    void ClickTab(HWND tabs, int index) {
+        RECT box{};
+        void* remote = VirtualAllocEx(Program.Process.hProcess, nullptr, sizeof box, MEM_COMMIT,
+                                      PAGE_READWRITE);
+        ASSERT_TRUE(remote);
+        SendMessageW(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(remote));
+        ReadProcessMemory(Program.Process.hProcess, remote, &box, sizeof box, nullptr);
+        VirtualFreeEx(Program.Process.hProcess, remote, 0, MEM_RELEASE);
+        const LPARAM at = MAKELPARAM((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+        SendMessageW(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(tabs, WM_LBUTTONUP, 0, at);
+    }
+
     static TKeySnapshot* DriverSettings;
     TBoardControl Board;
     TSkavin Program;
@@ -102,10 +137,18 @@ TEST_F(Skavin, FirstRunThenEveryPageThenSettingsSurviveARestart) {
     EXPECT_EQ(L"50", Program.TextOf(IDC_PARAM_TIMEOUT));
     EXPECT_EQ(L"11", Program.TextOf(IDC_COMMAND_TEXT));
     EXPECT_EQ(L"", Program.Result());
+    ExpectPageAligned(0);
+    // The window places its own fields in pixels: at every DPI they hold a line of the dialog
+    // font as a page's edit box, laid out in dialog units, does.
+    RECT field{}, edit{};
+    GetWindowRect(Program.Control(IDC_MAIN_RESULT), &field);
+    GetWindowRect(Program.Control(IDC_COMMAND_TEXT), &edit);
+    EXPECT_GE(field.bottom - field.top, edit.bottom - edit.top);
     Screenshot("page01");
     for (int i = 1; i < 10; ++i) {
         Program.ShowPage(i);
         ExpectPageShown(i);
+        ExpectPageAligned(i);
         char label[16];
         std::snprintf(label, sizeof label, "page%02d", i + 1);
         Screenshot(label);
@@ -314,6 +357,25 @@ TEST_F(Skavin, StatusMonitorCountsFailedPollsAndLogsChanges) {
     Program.Click(IDC_STATUS_TOGGLE, status);
     EXPECT_EQ(L"Начать опрос", Program.TextOf(IDC_STATUS_TOGGLE, status));
     EXPECT_EQ(L"Опрос остановлен", Text(bar));
+    Screenshot("status-stopped");
+
+    // The log tab; its file chosen in the system's dialog.
+    ClickTab(Program.Control(IDC_STATUS_TABS, status), 1);
+    ASSERT_TRUE(WaitUntil(
+        [&] { return IsWindowVisible(Program.Control(IDC_STATUS_LOG_FILE, status)); }, 5000));
+    EXPECT_FALSE(IsWindowVisible(Program.Control(IDC_STATUS_TOGGLE, status)));
+    EXPECT_TRUE(Program.Ticked(IDC_STATUS_LOG_ON, status));
+    Screenshot("status-log");
+    SendMessageW(Program.Control(IDC_STATUS_LOG_FILE, status), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(L"other.log"));
+    PostMessageW(Program.Control(IDC_STATUS_BROWSE, status), BM_CLICK, 0, 0);
+    const TSkavin::TFileDialog asked = Program.ChooseFile(log, "status-log-dialog");
+    EXPECT_EQ((std::vector<std::wstring>{L"Файлы лога", L"Все файлы"}), asked.Filters);
+    EXPECT_TRUE(WaitUntil([&] { return Program.TextOf(IDC_STATUS_LOG_FILE, status) == log; }, 5000))
+        << Narrow(Program.TextOf(IDC_STATUS_LOG_FILE, status));
+    ClickTab(Program.Control(IDC_STATUS_TABS, status), 0);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return IsWindowVisible(Program.Control(IDC_STATUS_TOGGLE, status)); }, 5000));
     SendMessageW(Program.Control(IDC_STATUS_INTERVAL, status), WM_SETTEXT, 0,
                  reinterpret_cast<LPARAM>(L"300"));
     SendMessageW(status, WM_CLOSE, 0, 0);
@@ -380,7 +442,8 @@ TEST_F(Skavin, CommandPageChecksAndSendsRawCommands) {
 
     Program.SetTextOf(IDC_COMMAND_TEXT, L"11 ");
     Program.Press(IDC_COMMAND_EXECUTE);
-    EXPECT_EQ(L"Неверный формат команды!", Program.TakeMessageBox());
+    EXPECT_EQ(L"Неверный формат команды!",
+              Program.TakeMessageBox(20000, IDOK, "command-format-error"));
     EXPECT_TRUE(WaitUntil([&] { return Program.Enabled(IDC_COMMAND_EXECUTE); }, 5000));
     EXPECT_EQ(sent, Program.TextOf(IDC_MAIN_OUTPUT)) << "nothing sent";
     // Lower case goes out in upper case.
@@ -433,7 +496,7 @@ TEST_F(Skavin, ExchangeParameterPageButtons) {
     const std::wstring before = Program.TextOf(IDC_MAIN_OUTPUT);
     Program.SetTextOf(IDC_PARAM_TIMEOUT, L"abc");
     Program.Press(IDC_PARAM_SET);
-    EXPECT_NE(std::wstring::npos, Program.TakeMessageBox().find(L"abc"));
+    EXPECT_NE(std::wstring::npos, Program.TakeMessageBox(20000, IDOK, "number-error").find(L"abc"));
     EXPECT_TRUE(WaitUntil([&] { return Program.Enabled(IDC_PARAM_SET); }, 5000));
     EXPECT_EQ(before, Program.TextOf(IDC_MAIN_OUTPUT));
     Screenshot("param");
@@ -486,6 +549,7 @@ TEST_F(Skavin, LinkStatisticsReportWithoutAndWithLosses) {
     ASSERT_TRUE(WaitUntil(
         [&] { return Program.Enabled(IDC_PING_STOP) && !Program.Enabled(IDC_PING_START); }, 10000));
     Sleep(2500);
+    Screenshot("ping-running");
     Program.Click(IDC_PING_STOP);
     ASSERT_TRUE(WaitUntil([&] { return Program.Enabled(IDC_PING_START); }, 10000));
     EXPECT_FALSE(Program.Enabled(IDC_PING_STOP));

@@ -24,6 +24,7 @@ namespace {
 const wchar_t ResetOff[] = L"Включить сброс сторожевого таймера";
 const wchar_t ResetOn[] = L"Выключить сброс сторожевого таймера";
 const wchar_t NotANumber[] = L"не является целым числом";
+const std::vector<std::wstring> BinaryFiles{L"Двоичные файлы (*.bin)", L"Все файлы (*.*)"};
 
 // A screenshot once the program has painted what the last step changed.
 void Snap(const char* label) {
@@ -44,6 +45,35 @@ std::wstring Hex(const std::string& data) {
         text += L' ';
     }
     return text;
+}
+
+// A one-line edit shows its whole text when the caret at its end does not scroll it; the text
+// when it does not.
+std::string Unshown(HWND edit) {
+    const LRESULT start = SendMessageW(edit, EM_POSFROMCHAR, 0, 0);
+    const LRESULT length = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
+    SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(length), length);
+    SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+    const LRESULT scrolled = SendMessageW(edit, EM_POSFROMCHAR, 0, 0);
+    SendMessageW(edit, EM_SETSEL, 0, 0);
+    SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+    return scrolled == start ? "" : Narrow(Text(edit));
+}
+
+// A multi-line box shows all of its text: its last line ends inside the box; the text when not.
+std::string UnshownLines(HWND edit) {
+    const LRESULT length = SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0);
+    const auto top = [edit](LRESULT index) {
+        return static_cast<int>(HIWORD(SendMessageW(edit, EM_POSFROMCHAR, index, 0)));
+    };
+    RECT client{};
+    GetClientRect(edit, &client);
+    const int line = top(SendMessageW(edit, EM_LINEINDEX, 1, 0)) - top(0);
+    if (SendMessageW(edit, EM_GETLINECOUNT, 0, 0) < 2 ||
+        (SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0) == 0 &&
+         top(length - 1) + line <= client.bottom))
+        return "";
+    return Narrow(Text(edit));
 }
 
 // The dump viewer's grid, read through the grid's messages; a cell's text comes through a
@@ -116,32 +146,7 @@ protected:
     }
 
     // The program's common file dialog, the path typed into it and confirmed; its caption.
-    std::wstring ChooseFile(const std::wstring& path) {
-        HWND dialog = nullptr, name = nullptr;
-        WaitUntil(
-            [&] {
-                dialog = GetForegroundWindow();
-                DWORD process = 0;
-                GetWindowThreadProcessId(dialog, &process);
-                if (process != Program.Process.dwProcessId)
-                    return false;
-                name = Program.Control(0x47C, dialog); // cmb13 of an Explorer-style dialog
-                if (!name)
-                    name = Program.Control(0x480, dialog); // edt1
-                return name != nullptr;
-            },
-            20000);
-        EXPECT_TRUE(name) << "no file dialog";
-        if (!name)
-            return L"";
-        const std::wstring caption = Text(dialog);
-        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-        EXPECT_TRUE(
-            WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 10000));
-        return caption;
-    }
+    std::wstring ChooseFile(const std::wstring& path) { return Program.ChooseFile(path).Caption; }
 
     // Opens the dump viewer; null when it does not come.
     HWND OpenViewer() {
@@ -405,7 +410,25 @@ TEST_F(SkavinPages, TablesPageFieldByFieldAndTheTablesDialog) {
     Program.SetTextOf(IDC_TBL_VALUE, L"");
     ClickOk(IDC_TBL_READ);
     EXPECT_EQ(L"1500", Program.TextOf(IDC_TBL_VALUE));
+
+    // Every name the board gives its tables and fields is shown whole.
+    for (int table = 1; table <= 5; ++table) {
+        Program.SetTextOf(IDC_TBL_NUMBER, std::to_wstring(table));
+        ClickOk(IDC_TBL_GET_TABLE);
+        EXPECT_EQ("", Unshown(Program.Control(IDC_TBL_NAME)));
+        const int fields = std::stoi(Program.TextOf(IDC_TBL_FIELDS));
+        for (int field = 1; field <= fields; ++field) {
+            Program.SetTextOf(IDC_TBL_FIELD, std::to_wstring(field));
+            ClickOk(IDC_TBL_GET_FIELD);
+            EXPECT_EQ("", Unshown(Program.Control(IDC_TBL_FIELD_NAME)));
+        }
+    }
+    Program.SetTextOf(IDC_TBL_NUMBER, L"1");
+    Program.SetTextOf(IDC_TBL_FIELD, L"7");
+    ClickOk(IDC_TBL_READ);
+    EXPECT_EQ(L"Время длинного нажатия POWER, мс", Program.TextOf(IDC_TBL_FIELD_NAME));
     Snap("page06");
+    Program.SetTextOf(IDC_TBL_FIELD, L"5");
 
     // A table the board does not have: the read stops at the structure, all outputs empty.
     Program.SetTextOf(IDC_TBL_NUMBER, L"9");
@@ -494,6 +517,7 @@ TEST_F(SkavinPages, DumpsReadStoppedViewedSavedAndCompared) {
     EXPECT_TRUE(IsFrame(Program.TextOf(IDC_MAIN_OUTPUT), "D2 30 01 00 "));
     EXPECT_TRUE(
         std::regex_match(Narrow(Program.TextOf(IDC_DATA_MEMO)), std::regex("([0-9A-F]{2} ){64}")));
+    EXPECT_EQ("", UnshownLines(Program.Control(IDC_MAIN_INPUT))) << "the frame of a whole block";
 
     // Read all, stopped while the second block is on its way (each answer comes late, within
     // the driver's time-out): three blocks in the buffer.
@@ -532,15 +556,20 @@ TEST_F(SkavinPages, DumpsReadStoppedViewedSavedAndCompared) {
     const std::wstring dump = TempFile(L"skavin-dump.bin");
     DeleteFileW(dump.c_str());
     Program.Press(IDC_DATA_SAVE);
-    EXPECT_EQ(L"Sondrik: сохранить данные как...", ChooseFile(dump));
+    TSkavin::TFileDialog asked = Program.ChooseFile(dump, "save-dialog");
+    EXPECT_EQ(L"Sondrik: сохранить данные как...", asked.Caption);
+    EXPECT_EQ(BinaryFiles, asked.Filters);
     ASSERT_TRUE(WaitUntil([&] { return guihand::ReadFileBytes(dump).size() == 192; }, 10000));
     const std::string saved = guihand::ReadFileBytes(dump);
 
     // Compared over the common length only.
     const std::wstring reference = TempFile(L"skavin-reference.bin");
     Program.Press(IDC_DATA_COMPARE);
-    ChooseFile(dump);
-    EXPECT_EQ(L"Прошивка совпадает с эталонной.", Program.TakeMessageBox());
+    asked = Program.ChooseFile(dump, "compare-dialog");
+    EXPECT_NE(L"Sondrik: сохранить данные как...", asked.Caption) << "the system's own title";
+    EXPECT_EQ(BinaryFiles, asked.Filters);
+    EXPECT_EQ(L"Прошивка совпадает с эталонной.",
+              Program.TakeMessageBox(20000, IDOK, "compare-equal"));
     ASSERT_TRUE(guihand::WriteFileBytes(reference, saved.substr(0, 10)));
     Program.Press(IDC_DATA_COMPARE);
     ChooseFile(reference);
@@ -550,7 +579,8 @@ TEST_F(SkavinPages, DumpsReadStoppedViewedSavedAndCompared) {
     ASSERT_TRUE(guihand::WriteFileBytes(reference, changed));
     Program.Press(IDC_DATA_COMPARE);
     ChooseFile(reference);
-    EXPECT_EQ(L"Прошивка  не совпадает с эталонной.", Program.TakeMessageBox());
+    EXPECT_EQ(L"Прошивка  не совпадает с эталонной.",
+              Program.TakeMessageBox(20000, IDOK, "compare-different"));
     ASSERT_EQ(0, Program.Close());
     EXPECT_EQ(L"1", Values(SkavinKey)[L"fmMain.pnlData.fmData.cbMemoryType"]);
     DeleteFileW(dump.c_str());
@@ -572,7 +602,9 @@ TEST_F(SkavinPages, FirmwareWrittenAllAtOnceAndBlockByBlock) {
     EXPECT_EQ(L"1", Program.TextOf(IDC_FIRMWARE_BLOCK));
     EXPECT_FALSE(Program.Enabled(IDC_FIRMWARE_STOP));
     Program.Press(IDC_FIRMWARE_BROWSE);
-    EXPECT_EQ(L"Sondrik: открыть файл прошивки", ChooseFile(file));
+    const TSkavin::TFileDialog asked = Program.ChooseFile(file, "firmware-dialog");
+    EXPECT_EQ(L"Sondrik: открыть файл прошивки", asked.Caption);
+    EXPECT_EQ(BinaryFiles, asked.Filters);
     ASSERT_TRUE(WaitUntil([&] { return Program.TextOf(IDC_FIRMWARE_FILE) == file; }, 10000))
         << Narrow(Program.TextOf(IDC_FIRMWARE_FILE));
 
@@ -587,7 +619,7 @@ TEST_F(SkavinPages, FirmwareWrittenAllAtOnceAndBlockByBlock) {
     Board.Command("fault error 33 for c1");
     Board.Command("fault error 33 for c1");
     Program.Press(IDC_FIRMWARE_WRITE_ALL);
-    std::wstring question = Program.TakeMessageBox(20000, IDYES);
+    std::wstring question = Program.TakeMessageBox(20000, IDYES, "write-all-prompt");
     EXPECT_EQ(L"(51) ", question.substr(0, 5)) << Narrow(question);
     EXPECT_NE(std::wstring::npos, question.find(L"\nПродолжить выполнение?"));
     Program.TakeMessageBox(20000, IDNO);
