@@ -153,7 +153,7 @@ void TDialog::FocusIfCan(int id) {
 
 void TDialog::UseFixedFont(int id) {
     // One font for the process's life, shared by every report.
-    static const HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+    static const HFONT font = CreateFontW(-Scaled(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                           RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                           DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier New");
     SendMessageW(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

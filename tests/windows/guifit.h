@@ -136,10 +136,11 @@ private:
                            " \"" + Utf8(TextOf(control)) + "\": " + what);
     }
 
+    // Shown by their own style: a window laid out before it is shown is checked too.
     static std::vector<HWND> VisibleChildren(HWND parent) {
         std::vector<HWND> children;
         for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-            if (IsWindowVisible(child))
+            if (GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)
                 children.push_back(child);
         return children;
     }

@@ -5,9 +5,9 @@
 // windows in their controls at the DPI the test runs at.
 #include "fmuPing.h"
 #include "fmuStatus.h"
+#include "guifit.h"
 #include "testprog/untPage.h"
 #include "untPageList.h"
-#include "untDpi.h"
 #include "untSkavinRes.h"
 #include "testprog/untTypes.h"
 #include "testprog/untUtil.h"
@@ -369,128 +369,13 @@ TEST_F(Framework, OperationPatternRestoresButtonsAndNotifiesInEveryCase) {
 
 // ---------------------------------------------------------------- layout
 
-std::wstring TextOf(HWND control) {
-    wchar_t text[256] = L"";
-    GetWindowTextW(control, text, 256);
-    return text;
-}
-
-std::wstring ClassOf(HWND control) {
-    wchar_t name[64] = L"";
-    GetClassNameW(control, name, 64);
-    return name;
-}
-
-RECT ClientBox(HWND control) {
-    RECT box{};
-    GetClientRect(control, &box);
-    return box;
-}
-
-// The text as the control draws it in its font; wrapped at `width` when given.
-RECT Measure(HWND control, const std::wstring& text, int width = 0) {
-    HDC dc = GetDC(control);
-    HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    RECT box{0, 0, width, 0};
-    DrawTextW(dc, text.c_str(), -1, &box, DT_CALCRECT | (width ? DT_WORDBREAK : DT_SINGLELINE));
-    SelectObject(dc, old);
-    ReleaseDC(control, dc);
-    return box;
-}
-
-// Where a text is too wide for its control: push buttons keep 6 px (at 96 DPI) of their face
-// free on each side, room for a wider font than the one here; a check box's text lies beside
-// its box; a label is cut, or wrapped out of sight, at its edge.
-std::string TextProblem(HWND control, const std::wstring& text) {
-    const RECT client = ClientBox(control);
-    const LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE);
-    const std::wstring kind = ClassOf(control);
-    int room = client.right;
-    RECT needed = Measure(control, text);
-    if (_wcsicmp(kind.c_str(), L"Button") == 0) {
-        switch (style & BS_TYPEMASK) {
-        case BS_PUSHBUTTON:
-        case BS_DEFPUSHBUTTON:
-            room -= 2 * Scaled(6);
-            if (style & BS_MULTILINE) {
-                needed = Measure(control, text, room);
-                if (needed.bottom > client.bottom - 2 * Scaled(3))
-                    return "lines too high";
-            }
-            break;
-        case BS_GROUPBOX:
-            room -= 2 * Scaled(8);
-            break;
-        default: // check boxes and radio buttons
-            room -= GetSystemMetrics(SM_CXMENUCHECK) + Scaled(6);
-            break;
-        }
-    } else if (_wcsicmp(kind.c_str(), L"Static") != 0) {
-        return "";
-    }
-    if (needed.right > room)
-        return "needs " + std::to_string(needed.right) + " px of " + std::to_string(room);
-    return "";
-}
-
-// Every control of a window, those inside group boxes too, with the window's name.
-struct TControls {
-    const char* Window;
-    std::vector<HWND> All;
-};
-
-BOOL CALLBACK CollectControl(HWND control, LPARAM data) {
-    reinterpret_cast<std::vector<HWND>*>(data)->push_back(control);
-    return TRUE;
-}
-
-TControls ControlsOf(const char* window, HWND handle) {
-    TControls controls{window, {}};
-    EnumChildWindows(handle, CollectControl, reinterpret_cast<LPARAM>(&controls.All));
-    return controls;
-}
-
-void ExpectTextsFit(const TControls& controls) {
-    for (HWND control : controls.All) {
-        const std::wstring text = TextOf(control);
-        if (!text.empty()) {
-            EXPECT_EQ("", TextProblem(control, text))
-                << controls.Window << ", control " << GetDlgCtrlID(control);
-        }
-    }
-}
-
-bool Shown(HWND control) {
-    return (GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-bool IsGroupBox(HWND control) {
-    return _wcsicmp(ClassOf(control).c_str(), L"Button") == 0 &&
-           (GetWindowLongPtrW(control, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
-}
-
-// An up-down control lies on its buddy's border, as the system places it.
-bool IsBuddyOf(HWND upDown, HWND control) {
-    return _wcsicmp(ClassOf(upDown).c_str(), UPDOWN_CLASSW) == 0 &&
-           reinterpret_cast<HWND>(SendMessageW(upDown, UDM_GETBUDDY, 0, 0)) == control;
-}
-
-// Controls side by side on one parent, group boxes apart, never cover one another.
-void ExpectNoOverlap(const TControls& controls) {
-    for (HWND first : controls.All)
-        for (HWND second : controls.All) {
-            if (first >= second || GetParent(first) != GetParent(second) || !Shown(first) ||
-                !Shown(second) || IsGroupBox(first) || IsGroupBox(second) ||
-                IsBuddyOf(first, second) || IsBuddyOf(second, first))
-                continue;
-            RECT a{}, b{}, both{};
-            GetWindowRect(first, &a);
-            GetWindowRect(second, &b);
-            EXPECT_FALSE(IntersectRect(&both, &a, &b))
-                << controls.Window << ": controls " << GetDlgCtrlID(first) << " and "
-                << GetDlgCtrlID(second);
-        }
+// The layout problems of a window whose control `id` shows `caption`, as it will at some point.
+std::string ProblemsWith(HWND window, HWND control, const wchar_t* caption) {
+    const std::wstring before = guifit::TextOf(control);
+    SetWindowTextW(control, caption);
+    const std::string problems = guifit::Describe(guifit::OwnProblems(window));
+    SetWindowTextW(control, before.c_str());
+    return problems;
 }
 
 // A window that holds the pages, as the main window's page area does.
@@ -513,15 +398,13 @@ TEST(Layout, EveryPagesTextsFitTheirControlsWhichDoNotOverlap) {
     for (const std::unique_ptr<TPage>& page : pages) {
         ASSERT_TRUE(page->Create(host.Window));
         const std::wstring wide = page->Name();
-        const std::string name(wide.begin(), wide.end()); // the names are ASCII
-        const TControls controls = ControlsOf(name.c_str(), page->Handle());
-        ExpectTextsFit(controls);
-        ExpectNoOverlap(controls);
+        EXPECT_EQ("", guifit::Describe(guifit::OwnProblems(page->Handle())))
+            << std::string(wide.begin(), wide.end()); // the names are ASCII
     }
     // Captions a page puts on its buttons later.
     HWND watchdog = GetDlgItem(pages[4]->Handle(), IDC_WD_GROUP);
-    EXPECT_EQ("", TextProblem(GetDlgItem(watchdog, IDC_WD_RESET),
-                              L"Выключить сброс сторожевого таймера"));
+    EXPECT_EQ("", ProblemsWith(pages[4]->Handle(), GetDlgItem(watchdog, IDC_WD_RESET),
+                               L"Выключить сброс сторожевого таймера"));
     // The watchdog page's flag report lines up as the state page's does.
     EXPECT_EQ(SendDlgItemMessageW(pages[0]->Handle(), IDC_STATE_MEMO, WM_GETFONT, 0, 0),
               SendDlgItemMessageW(pages[4]->Handle(), IDC_WD_MEMO, WM_GETFONT, 0, 0));
@@ -536,10 +419,9 @@ TEST(Layout, StatusMonitorsTabsFitAndDoNotOverlap) {
         SendMessageW(tabs, TCM_SETCURSEL, static_cast<WPARAM>(tab), 0);
         NMHDR change{tabs, IDC_STATUS_TABS, static_cast<UINT>(TCN_SELCHANGE)};
         SendMessageW(window, WM_NOTIFY, IDC_STATUS_TABS, reinterpret_cast<LPARAM>(&change));
-        const TControls controls = ControlsOf(tab ? "the log tab" : "the state tab", window);
-        ExpectTextsFit(controls);
-        ExpectNoOverlap(controls);
+        EXPECT_EQ("", guifit::Describe(guifit::OwnProblems(window)))
+            << (tab ? "the log tab" : "the state tab");
     }
-    EXPECT_EQ("", TextProblem(GetDlgItem(window, IDC_STATUS_TOGGLE), L"Прервать опрос"));
+    EXPECT_EQ("", ProblemsWith(window, GetDlgItem(window, IDC_STATUS_TOGGLE), L"Прервать опрос"));
 }
 } // namespace
