@@ -108,6 +108,23 @@ inline void Screenshot(const char* label, HWND window = nullptr) {
     WaitForScreenshot(label);
 }
 
+using guifit::Scaled;
+
+// The face a window's font is drawn with (the system's pick for its LOGFONT), and whether it
+// is bold.
+inline std::wstring RenderedFace(HWND window) {
+    HDC dc = GetDC(window);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0)));
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    return std::wstring(face) + (metrics.tmWeight >= FW_BOLD ? L" bold" : L"");
+}
+
 inline std::wstring Text(HWND window) {
     const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');

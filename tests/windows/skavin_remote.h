@@ -86,13 +86,7 @@ inline bool WaitUntil(const std::function<bool()>& done, DWORD ms) {
 }
 
 inline std::string Narrow(const std::wstring& text) {
-    std::string out(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1,
-                                                                 nullptr, 0, nullptr, nullptr)),
-                    '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], static_cast<int>(out.size()),
-                        nullptr, nullptr);
-    out.pop_back();
-    return out;
+    return guifit::Utf8(text);
 }
 
 // The request frame of a payload, as the result field "Передано" shows it.

@@ -148,27 +148,6 @@ void ExpectUnderlineEndsWithTheInk(HWND link) {
     EXPECT_EQ(letters, rightmost[static_cast<std::size_t>(line)]) << Utf8(Text(link));
 }
 
-int Scaled(int pixels) {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return MulDiv(pixels, dpi, 96);
-}
-
-// The face a window's font is drawn with: the system's pick for its LOGFONT.
-std::wstring RenderedFace(HWND window) {
-    HDC dc = GetDC(window);
-    HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0)));
-    wchar_t face[LF_FACESIZE] = {};
-    GetTextFaceW(dc, LF_FACESIZE, face);
-    TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(window, dc);
-    return std::wstring(face) + (metrics.tmWeight >= FW_BOLD ? L" bold" : L"");
-}
-
 // The control is drawn in the dialog's own face, made bold: never in another family.
 void ExpectBoldDialogFont(HWND dialog, int id) {
     EXPECT_EQ(RenderedFace(dialog) + L" bold", RenderedFace(Child(dialog, id)));

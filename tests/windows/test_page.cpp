@@ -73,28 +73,6 @@ void Select(HWND page, int id, const std::wstring& text) {
                  reinterpret_cast<LPARAM>(combo));
 }
 
-// The screen's pixels for a layout drawn at 96 DPI.
-int Scaled(int pixels) {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return MulDiv(pixels, dpi, 96);
-}
-
-// The face a window's font is drawn with, and whether it is bold.
-std::wstring RenderedFace(HWND window) {
-    HDC dc = GetDC(window);
-    HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0)));
-    wchar_t face[LF_FACESIZE] = {};
-    GetTextFaceW(dc, LF_FACESIZE, face);
-    TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(window, dc);
-    return std::wstring(face) + (metrics.tmWeight >= FW_BOLD ? L" bold" : L"");
-}
-
 // The controls Tab visits on the page, from its first one, by id.
 std::vector<int> TabOrder(HWND page) {
     std::vector<int> order;
