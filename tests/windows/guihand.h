@@ -75,26 +75,37 @@ inline void WaitForScreenshot(const char* label) {
     }
 }
 
-inline BOOL CALLBACK CollectOwnWindow(HWND window, LPARAM param) {
+inline BOOL CALLBACK CollectShownWindow(HWND window, LPARAM param) {
+    auto& search = *reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(param);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId() && IsWindowVisible(window))
-        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+    if (process == search.first && IsWindowVisible(window))
+        search.second.push_back(window);
     return TRUE;
 }
 
-// What the picture shows must hold at this DPI: `window`, or every window of this program.
-inline void ExpectLayoutHolds(const char* label, HWND window = nullptr) {
-    std::vector<HWND> windows;
-    if (window)
-        windows.push_back(window);
-    else
-        EnumWindows(CollectOwnWindow, reinterpret_cast<LPARAM>(&windows));
+// The windows a program has on screen.
+inline std::vector<HWND> ShownWindowsOf(DWORD process) {
+    std::pair<DWORD, std::vector<HWND>> search{process, {}};
+    EnumWindows(CollectShownWindow, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
+// What the picture shows must hold at this DPI: `windows`, their texts measured in `fontOf`.
+inline void ExpectLayoutHolds(const char* label, const std::vector<HWND>& windows,
+                              const guifit::TFontOf& fontOf, bool ownProcess) {
     for (HWND top : windows) {
-        const std::vector<std::string> problems = guifit::OwnProblems(top);
+        const std::vector<std::string> problems = guifit::TChecker(fontOf, ownProcess).Check(top);
         EXPECT_TRUE(problems.empty()) << "the layout of \"" << label << "\" at "
                                       << guifit::ScreenDpi() << " DPI:" << guifit::Describe(problems);
     }
+}
+
+// `window`, or every window of this program.
+inline void ExpectLayoutHolds(const char* label, HWND window = nullptr) {
+    ExpectLayoutHolds(label,
+                      window ? std::vector<HWND>{window} : ShownWindowsOf(GetCurrentProcessId()),
+                      guifit::OwnFont, true);
 }
 
 // `window` is painted completely first: a dialog that has just come up may still be drawing.

@@ -46,23 +46,9 @@ inline HFONT ProgramFont(HWND control) {
     return GetDlgCtrlID(control) == IDC_ABOUT_NAME ? guifit::NotMeasured : guifit::DialogFont();
 }
 
-inline BOOL CALLBACK CollectShown(HWND window, LPARAM param) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == ShownProcess && IsWindowVisible(window))
-        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-    return TRUE;
-}
-
 // Every window of the program on screen lays out at this DPI.
 inline void ExpectLayoutHolds(const char* label) {
-    std::vector<HWND> windows;
-    EnumWindows(CollectShown, reinterpret_cast<LPARAM>(&windows));
-    for (HWND top : windows) {
-        const std::vector<std::string> problems = guifit::TChecker(ProgramFont, false).Check(top);
-        EXPECT_TRUE(problems.empty()) << "the layout of \"" << label << "\" at "
-                                      << guifit::ScreenDpi() << " DPI:" << guifit::Describe(problems);
-    }
+    guihand::ExpectLayoutHolds(label, guihand::ShownWindowsOf(ShownProcess), ProgramFont, false);
 }
 
 // The program paints in its own time: it gets a moment to catch up first.
