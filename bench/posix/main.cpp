@@ -1,8 +1,11 @@
 // trelmo-bench: the driver core against a minimal termios loop on the same virtual board,
-// the time a silent board takes to become "no link", and the heap a driver object holds.
+// the time a silent board takes to become "no link", the heap a driver object holds, and
+// whole transfers against a board that keeps the line's pace (the wire limit).
 //
 //   trelmo-bench [--board PROGRAM] [--quick] [--nolink-timeout MS] [--nolink-samples N]
-//                [Google Benchmark options]
+//                [--wire-baud RATES|none] [Google Benchmark options]
+//
+// RATES: the wire figures' speeds, "2400,115200" by default.
 //
 // Figures only: the program fails when an exchange fails, never on a time.
 #include "untBenchBoard.h"
@@ -11,6 +14,7 @@
 #include "untHeapCount.h"
 #include "untPaired.h"
 #include "untReport.h"
+#include "untWireLimit.h"
 #include "untWorkloads.h"
 
 #include <benchmark/benchmark.h>
@@ -35,6 +39,7 @@ struct TOptions {
     bool Quick = false;
     int NoLinkTimeoutMs = 200;
     int NoLinkSamples = 10;
+    std::vector<int> WireBaudRates = DefaultWireBaudRates;
 };
 
 // Our options out of argv; the rest stays for Google Benchmark.
@@ -51,7 +56,11 @@ bool TakeOptions(int& argc, char** argv, TOptions& options) {
             options.NoLinkTimeoutMs = std::atoi(argv[++i]);
         } else if (arg == "--nolink-samples" && hasValue) {
             options.NoLinkSamples = std::atoi(argv[++i]);
-        } else if (arg == "--board" || arg == "--nolink-timeout" || arg == "--nolink-samples") {
+        } else if (arg == "--wire-baud" && hasValue) {
+            if (!ParseBaudRates(argv[++i], options.WireBaudRates))
+                return false;
+        } else if (arg == "--board" || arg == "--nolink-timeout" || arg == "--nolink-samples" ||
+                   arg == "--wire-baud") {
             return false;
         } else {
             argv[kept++] = argv[i];
@@ -129,6 +138,24 @@ void Register(const std::string& name, const std::string& link, std::size_t roun
     })->Unit(benchmark::kMicrosecond);
 }
 
+// The wire figures at each speed, on a board of their own.
+void MeasureWire(const TOptions& options, const TBytes& image) {
+    TWireOptions wire;
+    wire.Quick = options.Quick;
+    for (int baudRate : options.WireBaudRates) {
+        TBenchBoard board(options.Board, {"--line-timing", "--process-us",
+                                          std::to_string(wire.ProcessUs), "--restart-ms", "0",
+                                          "--baud", std::to_string(baudRate)});
+        auto driver = std::make_unique<TDriver>();
+        Prepare(*driver);
+        driver->SetBaudRate(baudRate);
+        driver->SetDevicePath(board.Link());
+        if (driver->OpenPort() != 0)
+            throw std::runtime_error("the driver cannot open " + board.Link());
+        RunWire(*driver, image, wire);
+    }
+}
+
 std::vector<double> MeasureNoLink(TBenchBoard& board, const TOptions& options) {
     std::vector<double> samples;
     board.Command("fault noanswer always");
@@ -153,7 +180,8 @@ int main(int argc, char** argv) {
     TOptions options;
     if (!TakeOptions(argc, argv, options)) {
         std::fprintf(stderr, "usage: trelmo-bench [--board PROGRAM] [--quick] [--nolink-timeout "
-                             "MS] [--nolink-samples N] [Google Benchmark options]\n");
+                             "MS] [--nolink-samples N] [--wire-baud RATES|none] "
+                             "[Google Benchmark options]\n");
         return 2;
     }
     if (options.Quick)
@@ -218,6 +246,11 @@ int main(int argc, char** argv) {
                 return driver;
             },
             raw, image);
+
+        if (!options.WireBaudRates.empty()) {
+            PrintHeading(WireHeading);
+            MeasureWire(options, image);
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "trelmo-bench: %s\n", e.what());
         status = 1;

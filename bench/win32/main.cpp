@@ -1,19 +1,23 @@
 // trelmo-bench.exe: the driver core against a minimal Win32 communications loop on the same
 // COM port (a virtual board under Wine), the COM object's status calls, the time a silent
-// board takes to become "no link", and the heap of a driver object and of a COM object.
+// board takes to become "no link", the heap of a driver object and of a COM object, and whole
+// transfers against a board that keeps the line's pace (the wire limit).
 //
 //   trelmo-bench --port N [--silent-port M] [--quick] [--seconds S]
 //                [--nolink-timeout MS] [--nolink-samples N]
+//                [--wire PORT:BAUD]... [--process-us US]
 //
 // The board on COMN must restart at once (trelmo-board --restart-ms 0); the one on COMM
-// must be silent (board control "fault noanswer always"). Figures only: the program fails
-// when an exchange fails, never on a time.
+// must be silent (board control "fault noanswer always"). Each --wire port has a board with
+// --line-timing --process-us US (default 2000) --restart-ms 0 --baud BAUD. Figures only: the
+// program fails when an exchange fails, never on a time.
 #include "TrelmoLib_TLB.h"
 #include "driver/core/untConst.h"
 #include "untHeapCount.h"
 #include "untHolders.h"
 #include "untPaired.h"
 #include "untReport.h"
+#include "untWireLimit.h"
 #include "untWorkloads.h"
 
 #include <windows.h>
@@ -24,6 +28,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 using namespace bench;
 
@@ -36,7 +41,24 @@ struct TOptions {
     double Seconds = 3;
     int NoLinkTimeoutMs = 200;
     int NoLinkSamples = 10;
+    struct TWirePort {
+        int Port, BaudRate;
+    };
+    std::vector<TWirePort> Wire;
+    int ProcessUs = WireProcessUs;
 };
+
+// "7:115200"
+bool ParseWirePort(const std::string& text, std::vector<TOptions::TWirePort>& ports) {
+    const std::size_t colon = text.find(':');
+    std::vector<int> rates;
+    if (colon == std::string::npos || !ParseBaudRates(text.substr(colon + 1), rates) ||
+        rates.size() != 1)
+        return false;
+    const int port = std::atoi(text.substr(0, colon).c_str());
+    ports.push_back({port, rates[0]});
+    return port > 0;
+}
 
 bool ParseOptions(int argc, char** argv, TOptions& options) {
     for (int i = 1; i < argc; ++i) {
@@ -58,7 +80,9 @@ bool ParseOptions(int argc, char** argv, TOptions& options) {
             options.NoLinkTimeoutMs = std::atoi(value);
         else if (arg == "--nolink-samples")
             options.NoLinkSamples = std::atoi(value);
-        else
+        else if (arg == "--process-us")
+            options.ProcessUs = std::atoi(value);
+        else if (arg != "--wire" || !ParseWirePort(value, options.Wire))
             return false;
     }
     if (options.Quick) {
@@ -66,7 +90,7 @@ bool ParseOptions(int argc, char** argv, TOptions& options) {
         options.NoLinkSamples = std::min(options.NoLinkSamples, 2);
     }
     return options.Port > 0 && options.SilentPort >= 0 && options.Seconds > 0 &&
-           options.NoLinkTimeoutMs > 0 && options.NoLinkSamples > 0;
+           options.NoLinkTimeoutMs > 0 && options.NoLinkSamples > 0 && options.ProcessUs >= 0;
 }
 
 std::string PortName(int port) {
@@ -189,7 +213,8 @@ int main(int argc, char** argv) {
     TOptions options;
     if (!ParseOptions(argc, argv, options)) {
         std::printf("usage: trelmo-bench --port N [--silent-port M] [--quick] [--seconds S] "
-                    "[--nolink-timeout MS] [--nolink-samples N]\n");
+                    "[--nolink-timeout MS] [--nolink-samples N] [--wire PORT:BAUD]... "
+                    "[--process-us US]\n");
         return 2;
     }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -250,6 +275,21 @@ int main(int argc, char** argv) {
         }
         PrintHeading("heap of a COM object (busy bytes of all process heaps)");
         MeasureComHeap(library, options.Port);
+
+        if (!options.Wire.empty()) {
+            PrintHeading(WireHeading);
+            TWireOptions wire;
+            wire.Quick = options.Quick;
+            wire.ProcessUs = options.ProcessUs;
+            for (const TOptions::TWirePort& port : options.Wire) {
+                auto driver = MakeDriver(port.Port);
+                driver->SetBaudRate(port.BaudRate);
+                if (driver->OpenPort() != 0)
+                    throw std::runtime_error("the driver cannot open COM" +
+                                             std::to_string(port.Port));
+                RunWire(*driver, image, wire);
+            }
+        }
     } catch (const std::exception& e) {
         std::printf("trelmo-bench: %s\n", e.what());
         status = 1;
