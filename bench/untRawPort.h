@@ -10,9 +10,9 @@
 
 class TRawPort {
 public:
-    // A device path on POSIX, "\\.\COMn" on Windows; 2400 baud, 8N1, byte time-out 200 ms,
-    // total 1000 ms + 1 ms per byte, as the driver's defaults. Throws std::runtime_error.
-    explicit TRawPort(const std::string& device);
+    // A device path on POSIX, "\\.\COMn" on Windows; 8N1, byte time-out 200 ms, total
+    // 1000 ms + 1 ms per byte, as the driver's defaults. Throws std::runtime_error.
+    explicit TRawPort(const std::string& device, int baudRate = 2400);
     ~TRawPort();
     TRawPort(const TRawPort&) = delete;
     TRawPort& operator=(const TRawPort&) = delete;

@@ -2,6 +2,7 @@
 
 #include "driver/core/untConst.h"
 #include "untCodePage.h"
+#include "untRawPort.h"
 #include "untWorkloads.h"
 
 #include <algorithm>
@@ -31,25 +32,34 @@ double Since(TClock::time_point start) {
 class TTransfer {
 public:
     TTransfer(const char* work, TDriver& driver, const TWireOptions& options)
-        : Driver(driver), Account(driver.GetBaudRate(), options.ProcessUs) {
-        Result.Work = work;
-        Result.BaudRate = driver.GetBaudRate();
-    }
+        : TTransfer(work, &driver, driver.GetBaudRate(), options) {}
+    // Through the raw loop.
+    TTransfer(const char* work, int baudRate, const TWireOptions& options)
+        : TTransfer(work, nullptr, baudRate, options) {}
 
     // One driver call of one exchange; `accept` is a board error the caller handles itself.
     int Call(const char* what, int (TDriver::*operation)(), int accept = 0) {
-        const TClock::time_point start = TClock::now();
-        if (Exchanges() == 0)
-            Start = start;
-        const int result = (Driver.*operation)();
+        const TClock::time_point start = Begin();
+        const int result = (Driver->*operation)();
         const double seconds = Since(start);
         if (result != 0 && result != accept)
             throw std::runtime_error(std::string("driver ") + what + " at " +
                                      std::to_string(Result.BaudRate) + " baud: result " +
                                      std::to_string(result) + " " +
-                                     Cp1251ToUtf8(Driver.GetResultDescription()));
-        Account.Add(Driver, seconds);
+                                     Cp1251ToUtf8(Driver->GetResultDescription()));
+        Account.Add(*Driver, seconds);
         return result;
+    }
+    // One exchange of the raw loop.
+    void Raw(TRawPort& port, const std::uint8_t* frame, std::size_t size) {
+        std::uint8_t answer[MaxFrameSize];
+        const TClock::time_point start = Begin();
+        const int length = RawExchange(port, frame, size, answer);
+        const double seconds = Since(start);
+        if (length < 2 || answer[5] != 0)
+            throw std::runtime_error("raw exchange at " + std::to_string(Result.BaudRate) +
+                                     " baud failed");
+        Account.Add(size + FrameHeaderSize + static_cast<std::size_t>(length) + 1, seconds);
     }
     std::size_t Exchanges() const { return Account.Exchanges(); }
 
@@ -64,7 +74,19 @@ public:
     }
 
 private:
-    TDriver& Driver;
+    TTransfer(const char* work, TDriver* driver, int baudRate, const TWireOptions& options)
+        : Driver(driver), Account(baudRate, options.ProcessUs) {
+        Result.Work = work;
+        Result.BaudRate = baudRate;
+    }
+    TClock::time_point Begin() {
+        const TClock::time_point now = TClock::now();
+        if (Exchanges() == 0)
+            Start = now;
+        return now;
+    }
+
+    TDriver* Driver;
     TWireAccount Account;
     TWireResult Result;
     TClock::time_point Start;
@@ -101,7 +123,10 @@ double TWireAccount::WireSeconds(std::size_t frameBytes) const {
 }
 
 void TWireAccount::Add(const TDriver& driver, double seconds) {
-    const std::size_t bytes = HexBytes(driver.GetOutput()) + HexBytes(driver.GetInput());
+    Add(HexBytes(driver.GetOutput()) + HexBytes(driver.GetInput()), seconds);
+}
+
+void TWireAccount::Add(std::size_t bytes, double seconds) {
     const double wire = WireSeconds(bytes);
     FrameBytes += bytes;
     Wire += wire;
@@ -184,7 +209,17 @@ TWireResult WireStatus(TDriver& driver, const TWireOptions& options) {
     return transfer.Finish();
 }
 
-std::vector<TWireResult> RunWire(TDriver& driver, const TBytes& image,
+TWireResult WireStatusRaw(const std::string& device, int baudRate, const TWireOptions& options) {
+    TRawPort port(device, baudRate);
+    TTransfer transfer("raw-status", baudRate, options);
+    const std::uint8_t frame[] = {STX, 0, 0, 1, cmdReadStatus, 1 ^ cmdReadStatus};
+    const std::size_t count = options.Quick ? QuickStatusExchanges : StatusExchanges;
+    for (std::size_t i = 0; i < count; ++i)
+        transfer.Raw(port, frame, sizeof frame);
+    return transfer.Finish();
+}
+
+std::vector<TWireResult> RunWire(TDriver& driver, const std::string& device, const TBytes& image,
                                  const TWireOptions& options) {
     std::vector<TWireResult> results;
     results.push_back(WireFirmware(driver, image, options));
@@ -193,13 +228,19 @@ std::vector<TWireResult> RunWire(TDriver& driver, const TBytes& image,
         results.push_back(work(driver, options));
         PrintWire(results.back());
     }
+    driver.ClosePort();
+    results.push_back(WireStatusRaw(device, driver.GetBaudRate(), options));
+    PrintWire(results.back());
+    if (driver.OpenPort() != 0)
+        throw std::runtime_error("the driver cannot reopen " + device);
     return results;
 }
 
 void PrintWire(const TWireResult& r) {
-    std::printf("wire %-8s %6d baud %5zu exchanges %7zu bytes   driver %9.3f s   wire %9.3f s   "
+    std::printf("wire %-10s %6d baud %5zu exchanges %7zu bytes   %-6s %9.3f s   wire %9.3f s   "
                 "ratio %.4f   excess per exchange: median %.0f us, max %.0f us%s\n",
-                r.Work.c_str(), r.BaudRate, r.Exchanges, r.Bytes, r.DriverSeconds, r.WireSeconds,
+                r.Work.c_str(), r.BaudRate, r.Exchanges, r.Bytes,
+                r.Work.compare(0, 3, "raw") == 0 ? "raw" : "driver", r.DriverSeconds, r.WireSeconds,
                 r.Ratio(), r.MedianExcessUs, r.MaxExcessUs,
                 r.Ratio() < WireTarget ? "  BELOW 0.97" : "");
     std::fflush(stdout);

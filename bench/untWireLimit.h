@@ -32,6 +32,7 @@ public:
     // The exchange the driver has just made, `seconds` long by the caller's clock: its
     // request and its answer as the driver keeps them (GetOutput, GetInput).
     void Add(const TDriver& driver, double seconds);
+    void Add(std::size_t frameBytes, double seconds);
 
     std::size_t Exchanges() const { return Excess.size(); }
     std::size_t Bytes() const { return FrameBytes; }
@@ -73,9 +74,14 @@ TWireResult WireTables(TDriver& driver, const TWireOptions& options);
 // The largest dump area, every block.
 TWireResult WireDump(TDriver& driver, const TWireOptions& options);
 TWireResult WireStatus(TDriver& driver, const TWireOptions& options);
+// The status exchanges through the raw loop instead: what the platform, the line and the
+// board leave of the wire's time without any driver, the floor of the driver's figures.
+TWireResult WireStatusRaw(const std::string& device, int baudRate, const TWireOptions& options);
 
-// All four in turn on the open driver, each printed as it ends.
-std::vector<TWireResult> RunWire(TDriver& driver, const TBytes& image, const TWireOptions& options);
+// All four in turn on the driver open on `device`, then the raw floor (the driver's port is
+// closed meanwhile, as the line is exclusive), each printed as it ends.
+std::vector<TWireResult> RunWire(TDriver& driver, const std::string& device, const TBytes& image,
+                                 const TWireOptions& options);
 void PrintWire(const TWireResult& result);
 
 // "2400,115200" (blanks or commas between): the speeds, or none when a value is no speed the

@@ -152,7 +152,7 @@ void MeasureWire(const TOptions& options, const TBytes& image) {
         driver->SetDevicePath(board.Link());
         if (driver->OpenPort() != 0)
             throw std::runtime_error("the driver cannot open " + board.Link());
-        RunWire(*driver, image, wire);
+        RunWire(*driver, board.Link(), image, wire);
     }
 }
 

@@ -29,7 +29,7 @@ struct TRawPort::TImpl {
     int Fd = -1;
 };
 
-TRawPort::TRawPort(const std::string& device) : Impl(std::make_unique<TImpl>()) {
+TRawPort::TRawPort(const std::string& device, int baudRate) : Impl(std::make_unique<TImpl>()) {
     Impl->Fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (Impl->Fd < 0)
         Fail("open " + device);
@@ -41,8 +41,15 @@ TRawPort::TRawPort(const std::string& device) : Impl(std::make_unique<TImpl>()) 
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     // The board hears only a line at its own speed.
-    cfsetispeed(&tio, B2400);
-    cfsetospeed(&tio, B2400);
+    const speed_t speed = baudRate == 115200 ? B115200
+                          : baudRate == 57600 ? B57600
+                          : baudRate == 38400 ? B38400
+                          : baudRate == 19200 ? B19200
+                          : baudRate == 9600  ? B9600
+                          : baudRate == 4800  ? B4800
+                                              : B2400;
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
     if (tcsetattr(Impl->Fd, TCSANOW, &tio) != 0)
         Fail("tcsetattr");
 }

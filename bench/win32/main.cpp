@@ -3,14 +3,15 @@
 // board takes to become "no link", the heap of a driver object and of a COM object, and whole
 // transfers against a board that keeps the line's pace (the wire limit).
 //
-//   trelmo-bench --port N [--silent-port M] [--quick] [--seconds S]
+//   trelmo-bench [--port N] [--silent-port M] [--quick] [--seconds S]
 //                [--nolink-timeout MS] [--nolink-samples N]
 //                [--wire PORT:BAUD]... [--process-us US]
 //
 // The board on COMN must restart at once (trelmo-board --restart-ms 0); the one on COMM
 // must be silent (board control "fault noanswer always"). Each --wire port has a board with
-// --line-timing --process-us US (default 2000) --restart-ms 0 --baud BAUD. Figures only: the
-// program fails when an exchange fails, never on a time.
+// --line-timing --process-us US (default 2000) --restart-ms 0 --baud BAUD; without --port the
+// program gives the wire figures alone. Figures only: the program fails when an exchange
+// fails, never on a time.
 #include "TrelmoLib_TLB.h"
 #include "driver/core/untConst.h"
 #include "untHeapCount.h"
@@ -89,7 +90,7 @@ bool ParseOptions(int argc, char** argv, TOptions& options) {
         options.Seconds = 0.2;
         options.NoLinkSamples = std::min(options.NoLinkSamples, 2);
     }
-    return options.Port > 0 && options.SilentPort >= 0 && options.Seconds > 0 &&
+    return (options.Port > 0 || !options.Wire.empty()) && options.SilentPort >= 0 && options.Seconds > 0 &&
            options.NoLinkTimeoutMs > 0 && options.NoLinkSamples > 0 && options.ProcessUs >= 0;
 }
 
@@ -207,12 +208,83 @@ void MeasureComHeap(TComLibrary& library, int port) {
     std::printf("%-44s %7lld bytes\n", "left after Release:", HeapBusyBytes() - before);
 }
 
+// The driver against the raw loop, the COM object, "no link" and the heap, on COM`Port`.
+void MeasureDriver(const TOptions& options, const TBytes& image) {
+    TComLibrary library;
+
+    PrintHeading("throughput: driver against the raw loop, same board, same run");
+    {
+        // The raw port first, as natively; Wine shares a COM port anyway.
+        TRawPort raw(PortName(options.Port));
+        auto driver = OpenDriver(options.Port);
+        const auto on = [&](const TPairedRound& round) {
+            return [&, round](TPairedMeter& meter) { round(meter, raw, *driver); };
+        };
+        Measure("status", options.Seconds, 50, on(WholeRounds(StatusRaw, StatusDriver)));
+        Measure("firmware", options.Seconds, 1, on(FirmwareRounds(image)));
+        Measure("tables", options.Seconds, 4, on(WholeRounds(TablesRaw, TablesDriver)));
+        driver.reset();
+        // The COM object's own path on top of the driver: dispatch through its vtable.
+        const TComPtr<ITrelmo> object = library.Create(options.Port);
+        Measure(
+            "com", options.Seconds, 50,
+            [&](TPairedMeter& meter) {
+                meter.Round([&] { return StatusRaw(raw); },
+                            [&] { return StatusCom(object.Get()); });
+            },
+            "object");
+    }
+
+    PrintHeading("time to \"no link\" from a silent board");
+    if (options.SilentPort > 0) {
+        auto driver = OpenDriver(options.SilentPort);
+        driver->SetCommandTimeout(options.NoLinkTimeoutMs);
+        std::vector<double> samples;
+        for (int i = 0; i < options.NoLinkSamples; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            const int result = driver->ReadStatus();
+            const std::chrono::duration<double, std::milli> took =
+                std::chrono::steady_clock::now() - start;
+            if (result != ecNoLink)
+                throw std::runtime_error("a silent board gave result " +
+                                         std::to_string(result));
+            samples.push_back(took.count());
+        }
+        PrintNoLink(options.NoLinkTimeoutMs, samples);
+    } else {
+        std::printf("no-link   not measured: no --silent-port\n");
+    }
+
+    PrintHeading("heap (C++ allocations, usable sizes)");
+    {
+        TRawPort raw(PortName(options.Port));
+        MeasureDriverHeap([&] { return MakeDriver(options.Port); }, raw, image);
+    }
+    PrintHeading("heap of a COM object (busy bytes of all process heaps)");
+    MeasureComHeap(library, options.Port);
+}
+
+// The wire figures, one board per speed.
+void MeasureWire(const TOptions& options, const TBytes& image) {
+    PrintHeading(WireHeading);
+    TWireOptions wire;
+    wire.Quick = options.Quick;
+    wire.ProcessUs = options.ProcessUs;
+    for (const TOptions::TWirePort& port : options.Wire) {
+        auto driver = MakeDriver(port.Port);
+        driver->SetBaudRate(port.BaudRate);
+        if (driver->OpenPort() != 0)
+            throw std::runtime_error("the driver cannot open COM" + std::to_string(port.Port));
+        RunWire(*driver, PortName(port.Port), image, wire);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     TOptions options;
     if (!ParseOptions(argc, argv, options)) {
-        std::printf("usage: trelmo-bench --port N [--silent-port M] [--quick] [--seconds S] "
+        std::printf("usage: trelmo-bench [--port N] [--silent-port M] [--quick] [--seconds S] "
                     "[--nolink-timeout MS] [--nolink-samples N] [--wire PORT:BAUD]... "
                     "[--process-us US]\n");
         return 2;
@@ -223,73 +295,10 @@ int main(int argc, char** argv) {
         std::printf("trelmo-bench: Windows (Win32 communications), %u-bit, COM%d\n",
                     static_cast<unsigned>(sizeof(void*) * 8), options.Port);
         const TBytes image = FirmwareImage();
-        TComLibrary library;
-
-        PrintHeading("throughput: driver against the raw loop, same board, same run");
-        {
-            // The raw port first, as natively; Wine shares a COM port anyway.
-            TRawPort raw(PortName(options.Port));
-            auto driver = OpenDriver(options.Port);
-            const auto on = [&](const TPairedRound& round) {
-                return [&, round](TPairedMeter& meter) { round(meter, raw, *driver); };
-            };
-            Measure("status", options.Seconds, 50, on(WholeRounds(StatusRaw, StatusDriver)));
-            Measure("firmware", options.Seconds, 1, on(FirmwareRounds(image)));
-            Measure("tables", options.Seconds, 4, on(WholeRounds(TablesRaw, TablesDriver)));
-            driver.reset();
-            // The COM object's own path on top of the driver: dispatch through its vtable.
-            const TComPtr<ITrelmo> object = library.Create(options.Port);
-            Measure(
-                "com", options.Seconds, 50,
-                [&](TPairedMeter& meter) {
-                    meter.Round([&] { return StatusRaw(raw); },
-                                [&] { return StatusCom(object.Get()); });
-                },
-                "object");
-        }
-
-        PrintHeading("time to \"no link\" from a silent board");
-        if (options.SilentPort > 0) {
-            auto driver = OpenDriver(options.SilentPort);
-            driver->SetCommandTimeout(options.NoLinkTimeoutMs);
-            std::vector<double> samples;
-            for (int i = 0; i < options.NoLinkSamples; ++i) {
-                const auto start = std::chrono::steady_clock::now();
-                const int result = driver->ReadStatus();
-                const std::chrono::duration<double, std::milli> took =
-                    std::chrono::steady_clock::now() - start;
-                if (result != ecNoLink)
-                    throw std::runtime_error("a silent board gave result " +
-                                             std::to_string(result));
-                samples.push_back(took.count());
-            }
-            PrintNoLink(options.NoLinkTimeoutMs, samples);
-        } else {
-            std::printf("no-link   not measured: no --silent-port\n");
-        }
-
-        PrintHeading("heap (C++ allocations, usable sizes)");
-        {
-            TRawPort raw(PortName(options.Port));
-            MeasureDriverHeap([&] { return MakeDriver(options.Port); }, raw, image);
-        }
-        PrintHeading("heap of a COM object (busy bytes of all process heaps)");
-        MeasureComHeap(library, options.Port);
-
-        if (!options.Wire.empty()) {
-            PrintHeading(WireHeading);
-            TWireOptions wire;
-            wire.Quick = options.Quick;
-            wire.ProcessUs = options.ProcessUs;
-            for (const TOptions::TWirePort& port : options.Wire) {
-                auto driver = MakeDriver(port.Port);
-                driver->SetBaudRate(port.BaudRate);
-                if (driver->OpenPort() != 0)
-                    throw std::runtime_error("the driver cannot open COM" +
-                                             std::to_string(port.Port));
-                RunWire(*driver, image, wire);
-            }
-        }
+        if (options.Port > 0)
+            MeasureDriver(options, image);
+        if (!options.Wire.empty())
+            MeasureWire(options, image);
     } catch (const std::exception& e) {
         std::printf("trelmo-bench: %s\n", e.what());
         status = 1;

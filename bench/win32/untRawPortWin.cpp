@@ -19,7 +19,7 @@ struct TRawPort::TImpl {
     THandle Handle;
 };
 
-TRawPort::TRawPort(const std::string& device) : Impl(std::make_unique<TImpl>()) {
+TRawPort::TRawPort(const std::string& device, int baudRate) : Impl(std::make_unique<TImpl>()) {
     const std::wstring name(device.begin(), device.end());
     Impl->Handle.Reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                    OPEN_EXISTING, 0, nullptr));
@@ -30,7 +30,7 @@ TRawPort::TRawPort(const std::string& device) : Impl(std::make_unique<TImpl>()) 
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     GetCommState(Impl->Handle.Get(), &dcb);
-    dcb.BaudRate = CBR_2400;
+    dcb.BaudRate = static_cast<DWORD>(baudRate);
     dcb.fBinary = TRUE;
     dcb.fParity = FALSE;
     dcb.fOutxCtsFlow = FALSE;
