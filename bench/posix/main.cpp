@@ -143,9 +143,9 @@ void MeasureWire(const TOptions& options, const TBytes& image) {
     TWireOptions wire;
     wire.Quick = options.Quick;
     for (int baudRate : options.WireBaudRates) {
-        TBenchBoard board(options.Board, {"--line-timing", "--process-us",
-                                          std::to_string(wire.ProcessUs), "--restart-ms", "0",
-                                          "--baud", std::to_string(baudRate)});
+        TBenchBoard board(options.Board,
+                          {"--line-timing", "--process-us", std::to_string(wire.ProcessUs),
+                           "--restart-ms", "0", "--baud", std::to_string(baudRate)});
         auto driver = std::make_unique<TDriver>();
         Prepare(*driver);
         driver->SetBaudRate(baudRate);

@@ -21,8 +21,9 @@ protected:
     void SetUp() override {
         Board = std::make_unique<TBenchBoard>(
             TRELMO_BOARD_PROGRAM,
-            std::vector<std::string>{"--line-timing", "--process-us", std::to_string(Options.ProcessUs),
-                                     "--restart-ms", "0", "--baud", std::to_string(Baud)});
+            std::vector<std::string>{"--line-timing", "--process-us",
+                                     std::to_string(Options.ProcessUs), "--restart-ms", "0",
+                                     "--baud", std::to_string(Baud)});
         Prepare(Driver);
         Driver.SetBaudRate(Baud);
         Driver.SetDevicePath(Board->Link());

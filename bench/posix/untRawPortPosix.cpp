@@ -41,7 +41,7 @@ TRawPort::TRawPort(const std::string& device, int baudRate) : Impl(std::make_uni
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     // The board hears only a line at its own speed.
-    const speed_t speed = baudRate == 115200 ? B115200
+    const speed_t speed = baudRate == 115200  ? B115200
                           : baudRate == 57600 ? B57600
                           : baudRate == 38400 ? B38400
                           : baudRate == 19200 ? B19200

@@ -90,8 +90,9 @@ bool ParseOptions(int argc, char** argv, TOptions& options) {
         options.Seconds = 0.2;
         options.NoLinkSamples = std::min(options.NoLinkSamples, 2);
     }
-    return (options.Port > 0 || !options.Wire.empty()) && options.SilentPort >= 0 && options.Seconds > 0 &&
-           options.NoLinkTimeoutMs > 0 && options.NoLinkSamples > 0 && options.ProcessUs >= 0;
+    return (options.Port > 0 || !options.Wire.empty()) && options.SilentPort >= 0 &&
+           options.Seconds > 0 && options.NoLinkTimeoutMs > 0 && options.NoLinkSamples > 0 &&
+           options.ProcessUs >= 0;
 }
 
 std::string PortName(int port) {
@@ -246,8 +247,7 @@ void MeasureDriver(const TOptions& options, const TBytes& image) {
             const std::chrono::duration<double, std::milli> took =
                 std::chrono::steady_clock::now() - start;
             if (result != ecNoLink)
-                throw std::runtime_error("a silent board gave result " +
-                                         std::to_string(result));
+                throw std::runtime_error("a silent board gave result " + std::to_string(result));
             samples.push_back(took.count());
         }
         PrintNoLink(options.NoLinkTimeoutMs, samples);
