@@ -12,17 +12,22 @@
 #include <fcntl.h>
 #include <stdexcept>
 #include <string>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
 const char Usage[] = "usage: trelmo-board [-v] [--baud N] [--serial N] [--restart-ms N]\n"
-                     "                    [--watchdog-ms N] [--empty-table N] [--control SOCKET_PATH]\n"
+                     "                    [--watchdog-ms N] [--empty-table N] [--line-timing]\n"
+                     "                    [--process-us N] [--control SOCKET_PATH]\n"
                      "                    [--control-tty LINK_PATH] LINK_PATH\n";
-const char Help[] = "  --empty-table N  settings table N (1 to 5) reports no rows on the line\n";
+const char Help[] = "  --empty-table N  settings table N (1 to 5) reports no rows on the line\n"
+                    "  --line-timing    bytes take their time on the line: 10 bits at the board's speed\n"
+                    "  --process-us N   microseconds from a request's last byte to the answer's first\n";
 
 struct TOptions {
     bool verbose = false;
     TBoardOptions board;
+    TLineTiming line;
     std::string controlPath;
     std::string controlTtyPath;
     std::string linkPath;
@@ -75,6 +80,10 @@ bool ParseNumberOption(int argc, char** argv, int& i, TOptions& options) {
         if (!TakeNumber(argc, argv, i, 1, 5, value))
             return false;
         options.board.emptyTable = static_cast<int>(value);
+    } else if (name == "--process-us") {
+        if (!TakeNumber(argc, argv, i, 0, MaxLineDelayUs, value))
+            return false;
+        options.line.processUs = value;
     } else {
         std::fprintf(stderr, "trelmo-board: unknown option %s\n", argv[i]);
         return false;
@@ -87,6 +96,8 @@ bool ParseOptions(int argc, char** argv, TOptions& options) {
         const std::string arg = argv[i];
         if (arg == "-v") {
             options.verbose = true;
+        } else if (arg == "--line-timing") {
+            options.line.paced = true;
         } else if (arg == "--control" || arg == "--control-tty") {
             if (++i == argc || !*argv[i]) {
                 std::fprintf(stderr, "trelmo-board: %s needs a %s path\n", arg.c_str(),
@@ -145,6 +156,10 @@ int Serve(const TOptions& options) {
     TFaultSet faults;
     const TTrace trace = options.verbose ? TTrace(TraceLine) : TTrace();
     TBoardLink link(model, faults, trace);
+    link.Timing() = options.line;
+    // The line's timing is kept to the microsecond; the kernel's default slack of 50 us
+    // would add up over the exchanges of a transfer.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     TControl control(model, faults, link, trace);
     TControlServer server(
         [&](const std::string& line) { return control.Execute(line, MonotonicMs()); });
@@ -159,10 +174,10 @@ int Serve(const TOptions& options) {
 
     bool stop = false;
     while (!stop && !control.QuitRequested() && !server.StdinClosed()) {
-        link.OnTimer(MonotonicMs());
+        link.OnTimer(MonotonicUs());
         TPoller poller;
         poller.Add(SignalPipe[0], POLLIN, [&](short) { stop = true; });
-        poller.Add(link.Fd(), POLLIN, [&](short) { link.OnReadable(MonotonicMs()); });
+        poller.Add(link.Fd(), POLLIN, [&](short) { link.OnReadable(MonotonicUs()); });
         server.AddTo(poller);
         poller.Wait(link.Deadline());
     }

@@ -23,20 +23,22 @@ std::size_t FrameSize(const TBytes& partial) {
 }
 } // namespace
 
-std::vector<TRxEvent> TFrameAssembler::Feed(const TBytes& data, TMillis now, int byteTimeoutMs) {
-    std::vector<TRxEvent> events = Expire(now, byteTimeoutMs);
-    for (char byte : data)
-        Take(byte, events);
+std::vector<TRxEvent> TFrameAssembler::Feed(const TBytes& data, TMillis first, TMillis last,
+                                            int byteTimeoutMs) {
+    std::vector<TRxEvent> events = Expire(first, byteTimeoutMs);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        Take(data[i], i + 1, events);
     if (!data.empty())
-        LastByte = now;
+        LastByte = last;
     return events;
 }
 
-void TFrameAssembler::Take(char byte, std::vector<TRxEvent>& events) {
+void TFrameAssembler::Take(char byte, std::size_t end, std::vector<TRxEvent>& events) {
     if (Partial.empty() && static_cast<std::uint8_t>(byte) != STX) {
         if (events.empty() || events.back().kind != TRxEvent::Skipped)
-            events.push_back({TRxEvent::Skipped, TBytes()});
+            events.push_back({TRxEvent::Skipped, TBytes(), end});
         events.back().bytes += byte;
+        events.back().end = end;
         return;
     }
     Partial += byte;
@@ -48,14 +50,14 @@ void TFrameAssembler::Take(char byte, std::vector<TRxEvent>& events) {
         kind = TRxEvent::BadChecksum;
     else if (Partial[3] == 0)
         kind = TRxEvent::Empty;
-    events.push_back({kind, Partial});
+    events.push_back({kind, Partial, end});
     Partial.clear();
 }
 
 std::vector<TRxEvent> TFrameAssembler::Expire(TMillis now, int byteTimeoutMs) {
     std::vector<TRxEvent> events;
     if (!Partial.empty() && now - LastByte > byteTimeoutMs) {
-        events.push_back({TRxEvent::Timeout, Partial});
+        events.push_back({TRxEvent::Timeout, Partial, 0});
         Partial.clear();
     }
     return events;
@@ -65,17 +67,59 @@ TMillis TFrameAssembler::Deadline(int byteTimeoutMs) const {
     return Partial.empty() ? -1 : LastByte + byteTimeoutMs + 1;
 }
 
-void TTransmitter::Flush(TPty& pty, TMillis now, const TTrace& trace) {
-    while (!Queue.empty() && Queue.front().due <= now) {
-        const TBytes data = std::move(Queue.front().data);
+TMicros LineTimeUs(std::size_t count, int baudRate) {
+    if (baudRate <= 0)
+        return 0;
+    const TMicros bits = static_cast<TMicros>(count) * 10 * 1000000;
+    return (bits + baudRate - 1) / baudRate;
+}
+
+void TTransmitter::Schedule(const TBytes& data, TMicros notBefore, TMicros gapBefore,
+                            int baudRate) {
+    const TMicros start = std::max(notBefore, LineFreeAt + gapBefore);
+    Queue.push_back({start, baudRate, data, 0});
+    LineFreeAt = start + LineTimeUs(data.size(), baudRate);
+}
+
+void TTransmitter::Flush(TPty& pty, TMicros now, const TTrace& trace) {
+    while (!Queue.empty() && Queue.front().start <= now) {
+        TChunk& chunk = Queue.front();
+        std::size_t due = chunk.data.size();
+        if (chunk.baudRate > 0) {
+            const TMicros arrived = (now - chunk.start) * chunk.baudRate / (10 * 1000000);
+            due = static_cast<std::size_t>(std::min<TMicros>(arrived, chunk.data.size()));
+        }
+        if (due > chunk.sent) {
+            const TBytes data = chunk.data.substr(chunk.sent, due - chunk.sent);
+            chunk.sent = due;
+            const long written = pty.Write(data);
+            const std::string reason = written < 0 && errno != EAGAIN ? std::strerror(errno)
+                                                                      : std::string("line full");
+            const std::size_t sent = written > 0 ? static_cast<std::size_t>(written) : 0;
+            if (sent < data.size() && trace)
+                trace("-- not sent (" + reason + "): " + StrToHex(data.substr(sent)));
+        }
+        if (chunk.sent < chunk.data.size())
+            break;
         Queue.pop_front();
-        const long written = pty.Write(data);
-        const std::string reason =
-            written < 0 && errno != EAGAIN ? std::strerror(errno) : std::string("line full");
-        const std::size_t sent = written > 0 ? static_cast<std::size_t>(written) : 0;
-        if (sent < data.size() && trace)
-            trace("-- not sent (" + reason + "): " + StrToHex(data.substr(sent)));
     }
+}
+
+TMicros TTransmitter::Deadline() const {
+    if (Queue.empty())
+        return -1;
+    const TChunk& chunk = Queue.front();
+    if (chunk.baudRate <= 0)
+        return chunk.start;
+    // About a millisecond's bytes at once: the reader cannot tell, and the board spares
+    // itself a wake-up per byte at high speeds.
+    const std::size_t batch = std::max(1, chunk.baudRate / 10000);
+    return chunk.DueOf(std::min(chunk.sent + batch, chunk.data.size()) - 1);
+}
+
+void TTransmitter::Reset() {
+    Queue.clear();
+    LineFreeAt = 0;
 }
 
 TBoardLink::TBoardLink(TBoardModel& model, TFaultSet& faults, TTrace trace)
@@ -104,7 +148,8 @@ void TBoardLink::Discard() {
     Transmitter.Reset();
 }
 
-void TBoardLink::OnReadable(TMillis now) {
+void TBoardLink::OnReadable(TMicros now) {
+    Clock = now;
     char buffer[4096];
     for (;;) {
         const long n = Pty.Read(buffer, sizeof buffer);
@@ -123,7 +168,7 @@ void TBoardLink::OnReadable(TMillis now) {
 
 // Normally unreachable, as the board holds the terminal side open itself; but a client
 // that takes the pty as its controlling terminal hangs it up for everyone when it ends.
-void TBoardLink::OnHangup(TMillis now) {
+void TBoardLink::OnHangup(TMicros now) {
     if (Pty.Reattach()) {
         Log("-- line hung up: terminal side reopened");
         Stalled = false;
@@ -132,13 +177,15 @@ void TBoardLink::OnHangup(TMillis now) {
     if (!Stalled)
         Log("-- line hung up: terminal side cannot be reopened, retrying");
     Stalled = true;
-    RetryAt = now + StallRetryMs;
+    RetryAt = now + StallRetryMs * 1000;
 }
 
 // Bytes sent at another speed reach a real board as noise, and so do bytes that arrive
-// while it restarts; either way a partial frame is spoiled.
-void TBoardLink::Receive(const TBytes& data, TMillis now) {
-    Model.Advance(now);
+// while it restarts; either way a partial frame is spoiled. A paced line delivers what the
+// client wrote at once over the time its bytes take; a frame is complete with its last byte.
+void TBoardLink::Receive(const TBytes& data, TMicros now) {
+    const TMillis nowMs = now / 1000;
+    Model.Advance(nowMs);
     const int lineBaud = Pty.LineBaudRate();
     if (lineBaud != Model.LineBaudRate()) {
         Assembler.Reset();
@@ -146,20 +193,24 @@ void TBoardLink::Receive(const TBytes& data, TMillis now) {
             std::to_string(Model.LineBaudRate()) + "): " + StrToHex(data));
         return;
     }
-    if (Model.Restarting(now)) {
+    if (Model.Restarting(nowMs)) {
         Assembler.Reset();
         Log("-- dropped (board restarting): " + StrToHex(data));
         return;
     }
-    for (const TRxEvent& event : Assembler.Feed(data, now, Model.ByteTimeoutMs()))
-        Handle(event, now);
+    const int baud = Line.paced ? Model.LineBaudRate() : 0;
+    const TMicros first = baud > 0 ? std::max(now, RxFreeAt) : now;
+    RxFreeAt = first + LineTimeUs(data.size(), baud);
+    for (const TRxEvent& event :
+         Assembler.Feed(data, first / 1000, RxFreeAt / 1000, Model.ByteTimeoutMs()))
+        Handle(event, first + LineTimeUs(event.end, baud));
 }
 
-void TBoardLink::Handle(const TRxEvent& event, TMillis now) {
+void TBoardLink::Handle(const TRxEvent& event, TMicros at) {
     switch (event.kind) {
     case TRxEvent::Frame:
         Log("-> " + StrToHex(event.bytes));
-        Answer(event.bytes, now);
+        Answer(event.bytes, at);
         break;
     case TRxEvent::Skipped:
         Log("-- skipped (no STX): " + StrToHex(event.bytes));
@@ -176,12 +227,15 @@ void TBoardLink::Handle(const TRxEvent& event, TMillis now) {
     }
 }
 
-void TBoardLink::Answer(const TBytes& frame, TMillis now) {
+// The answer goes out at the speed the request came in: a speed change is answered at the
+// old one.
+void TBoardLink::Answer(const TBytes& frame, TMicros at) {
+    const int baud = Model.LineBaudRate();
     const TBytes payload = frame.substr(FrameHeaderSize, frame.size() - FrameHeaderSize - 1);
     const TAnswerFaults faults = Faults.Take(static_cast<std::uint8_t>(payload[0]));
     for (const TFault& fault : faults.Faults())
         Log("!! fault " + FormatFault(fault));
-    const TBytes answer = Respond(payload, faults, now);
+    const TBytes answer = Respond(payload, faults, Clock / 1000);
     if (answer.empty()) {
         Log("-- no answer (board silent)");
         return;
@@ -193,7 +247,7 @@ void TBoardLink::Answer(const TBytes& frame, TMillis now) {
         return;
     }
     Log("<- " + StrToHex(out));
-    Send(out, faults, now);
+    Send(out, faults, at, baud);
 }
 
 // An injected board error refuses the command, as the board does with its own errors.
@@ -209,29 +263,53 @@ TBytes TBoardLink::Respond(const TBytes& payload, const TAnswerFaults& faults, T
     }
 }
 
-void TBoardLink::Send(const TBytes& frame, const TAnswerFaults& faults, TMillis now) {
-    const TMillis start = now + faults.DelayMs();
-    const int gap = faults.GapMs();
-    if (gap <= 0) {
-        Transmitter.Schedule(frame, start);
-    } else {
-        for (std::size_t i = 0; i < frame.size(); ++i)
-            Transmitter.Schedule(frame.substr(i, 1), start + static_cast<TMillis>(i) * gap);
-    }
+TMicros TBoardLink::Random(TMicros limit) {
+    if (limit <= 0)
+        return 0;
+    return std::uniform_int_distribution<TMicros>(0, limit)(Rng);
 }
 
-void TBoardLink::OnTimer(TMillis now) {
-    Model.Advance(now);
-    for (const TRxEvent& event : Assembler.Expire(now, Model.ByteTimeoutMs()))
+void TBoardLink::Send(const TBytes& frame, const TAnswerFaults& faults, TMicros at,
+                      int baudRate) {
+    const int lineBaud = Line.paced ? baudRate : 0;
+    const TMicros start = at + Line.processUs + Random(Line.jitterUs) +
+                          static_cast<TMicros>(faults.DelayMs()) * 1000;
+    const TMicros gap = static_cast<TMicros>(faults.GapMs()) * 1000;
+    if (gap <= 0 && Line.gapsUs <= 0) {
+        Transmitter.Schedule(frame, start, 0, lineBaud);
+        return;
+    }
+    for (std::size_t i = 0; i < frame.size(); ++i)
+        Transmitter.Schedule(frame.substr(i, 1), i == 0 ? start : 0,
+                             i == 0 ? 0 : gap + Random(Line.gapsUs), lineBaud);
+}
+
+void TBoardLink::OnTimer(TMicros now) {
+    Clock = now;
+    Model.Advance(now / 1000);
+    for (const TRxEvent& event : Assembler.Expire(now / 1000, Model.ByteTimeoutMs()))
         Handle(event, now);
     if (Stalled && now >= RetryAt)
         OnHangup(now);
     Transmitter.Flush(Pty, now, Trace);
 }
 
-TMillis TBoardLink::Deadline() const {
-    TMillis deadline = Earliest(Model.NextEvent(), Transmitter.Deadline());
+namespace {
+TMicros InMicros(TMillis ms) {
+    return ms < 0 ? -1 : ms * 1000;
+}
+} // namespace
+
+TMicros TBoardLink::Deadline() const {
+    TMicros deadline = Earliest(InMicros(Model.NextEvent()), Transmitter.Deadline());
     if (Pty.Opened())
-        deadline = Earliest(deadline, Assembler.Deadline(Model.ByteTimeoutMs()));
+        deadline = Earliest(deadline, InMicros(Assembler.Deadline(Model.ByteTimeoutMs())));
     return Stalled ? Earliest(deadline, RetryAt) : deadline;
+}
+
+std::string TBoardLink::DescribeTiming() const {
+    return "timing=" + std::to_string(Line.paced ? 1 : 0) +
+           "\nprocess_us=" + std::to_string(Line.processUs) +
+           "\njitter_us=" + std::to_string(Line.jitterUs) +
+           "\ngaps_us=" + std::to_string(Line.gapsUs) + "\n";
 }

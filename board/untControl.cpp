@@ -23,6 +23,8 @@ const char HelpText[] = "fault noanswer|stx|crc|code [once|always] [for CC]\n"
                         "state\n"
                         "mains on|off\n"
                         "empty N|off\n"
+                        "timing on|off\n"
+                        "process|jitter|gaps US\n"
                         "reset\n"
                         "away\n"
                         "return\n"
@@ -62,6 +64,15 @@ bool WriteAll(int fd, const std::string& text, bool socket) {
     return true;
 }
 
+bool ParseDecimal(const std::string& text, long long minValue, long long maxValue,
+                  long long& value) {
+    if (text.empty() || text.size() > 18 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    value = std::stoll(text);
+    return value >= minValue && value <= maxValue;
+}
+
 std::runtime_error SocketError(const std::string& what) {
     return std::runtime_error(what + ": " + std::strerror(errno));
 }
@@ -90,6 +101,8 @@ std::string TControl::Run(const std::vector<std::string>& words, TMillis now) {
     const std::string& verb = words[0];
     if (verb == "fault")
         return AddFault(words);
+    if (verb == "timing" || verb == "process" || verb == "jitter" || verb == "gaps")
+        return LineTiming(words);
     if (words.size() > 1 && verb != "mains" && verb != "empty")
         return Err(verb + " takes no arguments");
     if (verb == "clear") {
@@ -102,7 +115,7 @@ std::string TControl::Run(const std::vector<std::string>& words, TMillis now) {
         std::string text = Model.Describe(now);
         if (!text.empty() && text.back() != '\n')
             text += '\n';
-        return text + "END\n";
+        return text + Link.DescribeTiming() + "END\n";
     }
     if (verb == "mains")
         return Mains(words, now);
@@ -133,6 +146,24 @@ std::string TControl::EmptyTable(const std::vector<std::string>& words) {
         return Err("empty takes a table from 1 to 5 or off");
     Log("!! empty " + words[1]);
     Model.SetEmptyTable(words[1] == "off" ? 0 : words[1][0] - '0');
+    return Ok;
+}
+
+std::string TControl::LineTiming(const std::vector<std::string>& words) {
+    TLineTiming& line = Link.Timing();
+    if (words[0] == "timing") {
+        if (words.size() != 2 || (words[1] != "on" && words[1] != "off"))
+            return Err("timing takes on or off");
+        line.paced = words[1] == "on";
+    } else {
+        long long value = 0;
+        if (words.size() != 2 || !ParseDecimal(words[1], 0, MaxLineDelayUs, value))
+            return Err(words[0] + " takes microseconds from 0 to " +
+                       std::to_string(MaxLineDelayUs));
+        (words[0] == "process" ? line.processUs
+                               : words[0] == "jitter" ? line.jitterUs : line.gapsUs) = value;
+    }
+    Log("!! " + words[0] + " " + words[1]);
     return Ok;
 }
 

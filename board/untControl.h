@@ -29,6 +29,7 @@ private:
     std::string ListFaults() const;
     std::string Mains(const std::vector<std::string>& words, TMillis now);
     std::string EmptyTable(const std::vector<std::string>& words);
+    std::string LineTiming(const std::vector<std::string>& words);
     std::string GoAway();
     std::string Return();
     void Log(const std::string& line) const;

@@ -10,6 +10,12 @@ TMillis MonotonicMs() {
     return static_cast<TMillis>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+TMicros MonotonicUs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<TMicros>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
 void TPoller::Add(int fd, short events, TCallback callback) {
     if (fd < 0)
         return;
@@ -17,11 +23,14 @@ void TPoller::Add(int fd, short events, TCallback callback) {
     Callbacks.push_back(std::move(callback));
 }
 
-void TPoller::Wait(TMillis deadline) {
-    int timeout = -1;
-    if (deadline >= 0)
-        timeout = static_cast<int>(std::clamp<TMillis>(deadline - MonotonicMs(), 0, 60000));
-    const int ready = poll(Fds.data(), Fds.size(), timeout);
+void TPoller::Wait(TMicros deadline) {
+    timespec timeout{};
+    if (deadline >= 0) {
+        const TMicros wait = std::clamp<TMicros>(deadline - MonotonicUs(), 0, 60000000);
+        timeout.tv_sec = static_cast<time_t>(wait / 1000000);
+        timeout.tv_nsec = static_cast<long>(wait % 1000000) * 1000;
+    }
+    const int ready = ppoll(Fds.data(), Fds.size(), deadline >= 0 ? &timeout : nullptr, nullptr);
     std::vector<pollfd> fds;
     std::vector<TCallback> callbacks;
     fds.swap(Fds);

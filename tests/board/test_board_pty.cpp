@@ -264,7 +264,8 @@ TEST(Control, BadCommandsAreRefusedAndChangeNothing) {
          {"fault", "fault cut", "fault cut x", "fault cut 3x", "fault delay 99999999",
           "fault short 0", "fault error 100", "fault crc for zz", "fault crc for",
           "fault crc sometimes", "fault crc 3", "frobnicate", "state now", "mains maybe", "empty 6", "empty", "return",
-          "\x01\xFF\x7F"}) {
+          "timing", "timing fast", "process", "process -1", "process 10000001", "jitter 1e3",
+          "gaps 12345678901234567890", "\x01\xFF\x7F"}) {
         const std::string reply = board.Command(bad);
         EXPECT_EQ(reply.rfind("ERR ", 0), 0u) << bad << " -> " << reply;
         EXPECT_EQ(reply.find('\n'), reply.size() - 1) << bad;
@@ -274,6 +275,93 @@ TEST(Control, BadCommandsAreRefusedAndChangeNothing) {
     EXPECT_EQ(board.Command("faults"), "END\n");
     TPort port(board.Link, 2400);
     EXPECT_TRUE(IsStatus(port.Exchange(Status)));
+}
+
+// Elapsed milliseconds from `start` to the moment each byte came, reading `count` bytes.
+std::vector<double> ArrivalsMs(int fd, std::size_t count, TClock::time_point start) {
+    std::vector<double> arrivals;
+    while (arrivals.size() < count) {
+        const TBytes byte = ReadFor(fd, 1, AnswerMs);
+        if (byte.empty())
+            break;
+        arrivals.push_back(std::chrono::duration<double, std::milli>(TClock::now() - start).count());
+    }
+    return arrivals;
+}
+
+// 2400 baud, 10 bits a byte: a status request (6 bytes) and its answer (20) take 108 ms on
+// the wire; the answer's bytes come one by one, each when its stop bit has gone.
+TEST(Timing, BytesTakeTheirTimeOnTheLine) {
+    const double byteMs = 10 * 1000.0 / 2400;
+    TBoardProcess board({"--line-timing", "--process-us", "30000"});
+    TPort port(board.Link, 2400);
+    auto start = TClock::now();
+    port.Send(BuildFrame(0, Status));
+    const std::vector<double> arrivals = ArrivalsMs(port.Fd, 20, start);
+    ASSERT_EQ(arrivals.size(), 20u);
+    for (std::size_t i = 0; i < arrivals.size(); ++i)
+        EXPECT_GE(arrivals[i], (7 + i) * byteMs + 30) << i; // none before its time
+    EXPECT_LT(arrivals.back(), 26 * byteMs + 30 + 400);
+
+    // Requests written back to back queue on the line; so do their answers.
+    port.Send(BuildFrame(1, Status) + BuildFrame(2, Status));
+    start = TClock::now();
+    EXPECT_TRUE(IsStatus(port.ReadFrame(), 1));
+    EXPECT_TRUE(IsStatus(port.ReadFrame(), 2));
+    EXPECT_GE(ElapsedMs(start), 32 * byteMs + 2 * 30 - 5);
+
+    EXPECT_NE(board.Command("state").find("timing=1\nprocess_us=30000\njitter_us=0\ngaps_us=0\n"),
+              std::string::npos);
+    ASSERT_EQ(board.Command("timing off"), "OK\n");
+    ASSERT_EQ(board.Command("process 0"), "OK\n");
+    start = TClock::now();
+    EXPECT_TRUE(IsStatus(port.Exchange(Status)));
+    EXPECT_LT(ElapsedMs(start), 26 * byteMs); // no faster proof is needed than beating the line
+}
+
+// A speed change is answered at the old speed, and the line is paced at the new one after.
+TEST(Timing, TheAnswerToASpeedChangeKeepsTheOldSpeed) {
+    TBoardProcess board({"--line-timing"});
+    TPort port(board.Link, 2400);
+    auto start = TClock::now();
+    const TBytes answer = Payload(port.Exchange(
+        TBytes{cmdSetExchangeParam, static_cast<char>(BaudRateToCode(9600)), 100}));
+    ASSERT_EQ(answer.size(), 2u);
+    EXPECT_EQ(answer[1], errNone);
+    EXPECT_GE(ElapsedMs(start), (8 + 7) * 10 * 1000.0 / 2400 - 1);
+    port.SetSpeed(9600);
+    start = TClock::now();
+    EXPECT_TRUE(IsStatus(port.Exchange(Status)));
+    const double elapsed = ElapsedMs(start);
+    EXPECT_GE(elapsed, 26 * 10 * 1000.0 / 9600 - 1);
+}
+
+// Jitter moves each answer's start, gaps break an answer up: both at random, within bounds.
+TEST(Timing, JitterAndGapsComeThroughTheControlInterface) {
+    TBoardProcess board({"--line-timing", "--baud", "9600"});
+    TPort port(board.Link, 9600);
+    ASSERT_EQ(board.Command("gaps 40000"), "OK\n");
+    auto start = TClock::now();
+    port.Send(BuildFrame(0, Status));
+    const std::vector<double> arrivals = ArrivalsMs(port.Fd, 20, start);
+    ASSERT_EQ(arrivals.size(), 20u);
+    double longest = 0;
+    for (std::size_t i = 1; i < arrivals.size(); ++i)
+        longest = std::max(longest, arrivals[i] - arrivals[i - 1]);
+    EXPECT_GT(longest, 10);  // 19 gaps of 0 to 40 ms: one above 10 ms all but surely
+    EXPECT_LT(longest, 40 + 200);
+
+    ASSERT_EQ(board.Command("gaps 0"), "OK\n");
+    ASSERT_EQ(board.Command("jitter 150000"), "OK\n");
+    std::vector<double> durations;
+    for (int i = 0; i < 6; ++i) {
+        start = TClock::now();
+        ASSERT_TRUE(IsStatus(port.Exchange(Status)));
+        durations.push_back(ElapsedMs(start));
+    }
+    const auto [lo, hi] = std::minmax_element(durations.begin(), durations.end());
+    EXPECT_GT(*hi - *lo, 15); // six draws of 0 to 150 ms
+    EXPECT_LT(*hi, 150 + 400);
 }
 
 // The control line for clients that reach only serial ports: the socket's commands and
