@@ -19,10 +19,14 @@
 #include <unistd.h>
 
 namespace {
-long long NowMs() {
+// Deadlines in microseconds: whole milliseconds would cut a time-out short by up to one, and a
+// byte time-out of 5 ms at 2400 baud (4.17 ms a byte) would then end before the next byte.
+const long long UsPerMs = 1000;
+
+long long NowUs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    return static_cast<long long>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
 speed_t SpeedOf(int baudRate) {
@@ -51,16 +55,16 @@ const long long NoDeadline = LLONG_MAX;
 // Waits until fd is ready for `events` or the deadline passes; false on time-out.
 bool WaitFor(int fd, short events, long long deadline) {
     for (;;) {
-        int wait = -1;
+        timespec wait{};
         if (deadline != NoDeadline) {
-            const long long left = deadline - NowMs();
+            const long long left = deadline - NowUs();
             if (left <= 0)
                 return false;
-            // poll takes an int; a longer wait goes round the loop again.
-            wait = static_cast<int>(std::min<long long>(left, INT_MAX));
+            wait.tv_sec = static_cast<time_t>(left / 1000000);
+            wait.tv_nsec = static_cast<long>(left % 1000000 * 1000);
         }
         pollfd p{fd, events, 0};
-        const int n = poll(&p, 1, wait);
+        const int n = ppoll(&p, 1, deadline != NoDeadline ? &wait : nullptr, nullptr);
         if (n > 0)
             return true;
         if (n < 0 && errno != EINTR)
@@ -131,8 +135,9 @@ void TSerialPort::Purge() {
 std::size_t TSerialPort::Write(const TBytes& data) {
     // Like the Win32 write time-out: ByteTimeout per byte in all, none when it is 0.
     const long long deadline =
-        Impl->ByteTimeout > 0 ? NowMs() + static_cast<long long>(Impl->ByteTimeout) * data.size()
-                              : NoDeadline;
+        Impl->ByteTimeout > 0
+            ? NowUs() + static_cast<long long>(Impl->ByteTimeout) * UsPerMs * data.size()
+            : NoDeadline;
     std::size_t written = 0;
     while (written < data.size()) {
         const ssize_t n = write(Impl->Fd, data.data() + written, data.size() - written);
@@ -149,7 +154,8 @@ std::size_t TSerialPort::Write(const TBytes& data) {
 
 TBytes TSerialPort::Read(std::size_t count) {
     TBytes data;
-    const long long total = NowMs() + Impl->CommandTimeout + static_cast<long long>(count);
+    const long long total =
+        NowUs() + (Impl->CommandTimeout + static_cast<long long>(count)) * UsPerMs;
     long long deadline = total;
     // Read before polling: an answer's body is mostly there with its header already, and a
     // poll that returns at once costs a system call as the read does. With VMIN 0 a read
@@ -162,7 +168,7 @@ TBytes TSerialPort::Read(std::size_t count) {
         if (n > 0) {
             data.append(buffer, static_cast<std::size_t>(n));
             if (Impl->ByteTimeout > 0)
-                deadline = std::min(total, NowMs() + Impl->ByteTimeout);
+                deadline = std::min(total, NowUs() + Impl->ByteTimeout * UsPerMs);
             readable = false;
             continue;
         }
