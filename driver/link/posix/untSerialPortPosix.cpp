@@ -19,8 +19,8 @@
 #include <unistd.h>
 
 namespace {
-// Deadlines in microseconds: whole milliseconds would cut a time-out short by up to one, and a
-// byte time-out of 5 ms at 2400 baud (4.17 ms a byte) would then end before the next byte.
+// Deadlines in microseconds: counted in whole milliseconds, a read that woke for bytes on the
+// way could end up to one millisecond before its total time-out.
 const long long UsPerMs = 1000;
 
 long long NowUs() {
