@@ -77,6 +77,9 @@ struct TSerialPort::TImpl {
     int Fd = -1;
     int ByteTimeout = 0;
     int CommandTimeout = 0;
+    // The line was purged and a request went out since the last read: its answer cannot
+    // be there yet, so the read waits before it tries.
+    bool AwaitingAnswer = false;
     ~TImpl() {
         if (Fd >= 0) {
             ioctl(Fd, TIOCNXCL); // the flag outlives the descriptor otherwise
@@ -130,6 +133,7 @@ void TSerialPort::SetTimeouts(int byteTimeout, int commandTimeout) {
 
 void TSerialPort::Purge() {
     tcflush(Impl->Fd, TCIOFLUSH);
+    Impl->AwaitingAnswer = true;
 }
 
 std::size_t TSerialPort::Write(const TBytes& data) {
@@ -149,6 +153,7 @@ std::size_t TSerialPort::Write(const TBytes& data) {
             break;
         }
     }
+    Impl->AwaitingAnswer = Impl->AwaitingAnswer && written == data.size();
     return written;
 }
 
@@ -158,9 +163,16 @@ TBytes TSerialPort::Read(std::size_t count) {
         NowUs() + (Impl->CommandTimeout + static_cast<long long>(count)) * UsPerMs;
     long long deadline = total;
     // Read before polling: an answer's body is mostly there with its header already, and a
-    // poll that returns at once costs a system call as the read does. With VMIN 0 a read
-    // of an empty line returns 0, so only a 0 right after a poll saw input is a hang-up.
+    // poll that returns at once costs a system call as the read does. The first read after
+    // a purged request polls first: nothing can have come yet. With VMIN 0 a read of an
+    // empty line returns 0, so only a 0 right after a poll saw input is a hang-up.
     bool readable = false;
+    if (Impl->AwaitingAnswer) {
+        Impl->AwaitingAnswer = false;
+        if (!WaitFor(Impl->Fd, POLLIN, deadline))
+            return data;
+        readable = true;
+    }
     while (data.size() < count) {
         char buffer[512];
         const std::size_t want = std::min(count - data.size(), sizeof buffer);
