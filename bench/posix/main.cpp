@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
             PrintRatio(work, figures.RawRate, figures.DriverRate, figures.Ratio);
         }
         const TCollector::TFigures tool = collector.Of("tool");
-        PrintRatio("tool", tool.RawRate, tool.DriverRate, tool.Ratio, "tool");
+        PrintRatio("tool", tool.RawRate, tool.DriverRate, tool.Ratio, "tool", ToolRatioTarget);
 
         PrintHeading("time to \"no link\" from a silent board");
         PrintNoLink(options.NoLinkTimeoutMs, MeasureNoLink(board, options));
