@@ -5,6 +5,8 @@
 #include "untRun.h"
 #include "untValues.h"
 
+#include <unordered_map>
+
 namespace {
 const TMember& Resolve(const std::string& utf8Name, bool& russian) {
     const TMember* member = FindMember(Utf8ToCp1251(utf8Name));
@@ -85,10 +87,17 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         line.CommandArgs.assign(args.begin() + static_cast<long>(i) + 1, args.end());
         return line;
     }
+    // Scripts repeat an argument thousands of times (a status read in a loop), and a member
+    // is found by comparing names one by one: each text is parsed once.
+    std::unordered_map<std::string, TAction> parsed;
+    line.Actions.reserve(args.size() - i);
     for (; i < args.size(); ++i) {
         if (args[i].size() > 1 && args[i][0] == '-' && args[i].find('=') == std::string::npos)
             throw EUsage("option '" + args[i] + "' must come before the arguments");
-        line.Actions.push_back(ParseAction(args[i]));
+        auto found = parsed.find(args[i]);
+        if (found == parsed.end())
+            found = parsed.emplace(args[i], ParseAction(args[i])).first;
+        line.Actions.push_back(found->second);
     }
     if (line.Actions.empty())
         throw EUsage("nothing to do: name a method or a property");

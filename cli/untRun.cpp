@@ -40,13 +40,13 @@ int RunActions(TDriver& driver, const std::vector<TAction>& actions, std::ostrea
         case TActionKind::Call: {
             const int code = InvokeMethod(member, driver);
             out << action.Label() << ": " << code << ' '
-                << OneLine(Cp1251ToUtf8(driver.GetResultDescription())) << std::endl;
+                << OneLine(Cp1251ToUtf8(driver.GetResultDescription())) << '\n';
             if (code != 0)
                 status = exFailed;
             break;
         }
         case TActionKind::Get:
-            out << action.Label() << '=' << FormatValue(ValueOf(member, driver)) << std::endl;
+            out << action.Label() << '=' << FormatValue(ValueOf(member, driver)) << '\n';
             break;
         case TActionKind::Set:
             member.Set(driver, action.Value);

@@ -1,9 +1,10 @@
-// trelmo-bench: the driver core against a minimal termios loop on the same virtual board,
-// the time a silent board takes to become "no link", the heap a driver object holds, and
-// whole transfers against a board that keeps the line's pace (the wire limit).
+// trelmo-bench: the driver core and the trelmo tool against a minimal termios loop on the
+// same virtual board, the time a silent board takes to become "no link", the heap a driver
+// object holds, and whole transfers against a board that keeps the line's pace (the wire
+// limit).
 //
-//   trelmo-bench [--board PROGRAM] [--quick] [--nolink-timeout MS] [--nolink-samples N]
-//                [--wire-baud RATES|none] [Google Benchmark options]
+//   trelmo-bench [--board PROGRAM] [--tool PROGRAM] [--quick] [--nolink-timeout MS]
+//                [--nolink-samples N] [--wire-baud RATES|none] [Google Benchmark options]
 //
 // RATES: the wire figures' speeds, "2400,115200" by default.
 //
@@ -14,6 +15,7 @@
 #include "untHeapCount.h"
 #include "untPaired.h"
 #include "untReport.h"
+#include "untToolBench.h"
 #include "untWireLimit.h"
 #include "untWorkloads.h"
 
@@ -36,6 +38,7 @@ namespace {
 
 struct TOptions {
     std::string Board = TRELMO_BOARD_PROGRAM;
+    std::string Tool = TRELMO_TOOL_PROGRAM;
     bool Quick = false;
     int NoLinkTimeoutMs = 200;
     int NoLinkSamples = 10;
@@ -52,6 +55,8 @@ bool TakeOptions(int& argc, char** argv, TOptions& options) {
             options.Quick = true;
         } else if (arg == "--board" && hasValue) {
             options.Board = argv[++i];
+        } else if (arg == "--tool" && hasValue) {
+            options.Tool = argv[++i];
         } else if (arg == "--nolink-timeout" && hasValue) {
             options.NoLinkTimeoutMs = std::atoi(argv[++i]);
         } else if (arg == "--nolink-samples" && hasValue) {
@@ -59,8 +64,8 @@ bool TakeOptions(int& argc, char** argv, TOptions& options) {
         } else if (arg == "--wire-baud" && hasValue) {
             if (!ParseBaudRates(argv[++i], options.WireBaudRates))
                 return false;
-        } else if (arg == "--board" || arg == "--nolink-timeout" || arg == "--nolink-samples" ||
-                   arg == "--wire-baud") {
+        } else if (arg == "--board" || arg == "--tool" || arg == "--nolink-timeout" ||
+                   arg == "--nolink-samples" || arg == "--wire-baud") {
             return false;
         } else {
             argv[kept++] = argv[i];
@@ -86,7 +91,8 @@ public:
                 continue;
             TFigures& figures = Figures[run.run_name.function_name];
             figures.RawRate = Counter(run, "raw_per_s");
-            figures.DriverRate = Counter(run, "driver_per_s");
+            // The measured side: the driver, or the tool in its own benchmark.
+            figures.DriverRate = Counter(run, "driver_per_s") + Counter(run, "tool_per_s");
             figures.Ratio = Counter(run, "ratio_pct") / 100;
         }
         ConsoleReporter::ReportRuns(runs);
@@ -179,9 +185,10 @@ std::vector<double> MeasureNoLink(TBenchBoard& board, const TOptions& options) {
 int main(int argc, char** argv) {
     TOptions options;
     if (!TakeOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: trelmo-bench [--board PROGRAM] [--quick] [--nolink-timeout "
-                             "MS] [--nolink-samples N] [--wire-baud RATES|none] "
-                             "[Google Benchmark options]\n");
+        std::fprintf(stderr,
+                     "usage: trelmo-bench [--board PROGRAM] [--tool PROGRAM] [--quick] "
+                     "[--nolink-timeout MS] [--nolink-samples N] [--wire-baud RATES|none] "
+                     "[Google Benchmark options]\n");
         return 2;
     }
     if (options.Quick)
@@ -219,6 +226,7 @@ int main(int argc, char** argv) {
         Register("status", link, 50, WholeRounds(StatusRaw, StatusDriver));
         Register("firmware", link, 1, FirmwareRounds(image));
         Register("tables", link, 4, WholeRounds(TablesRaw, TablesDriver));
+        RegisterToolBenchmark(options.Tool, link, options.Quick ? 20 : 3000, options.Quick ? 2 : 8);
 
         std::printf("trelmo-bench: native (termios), %zu-bit, board %s\n", sizeof(void*) * 8,
                     options.Board.c_str());
@@ -232,6 +240,8 @@ int main(int argc, char** argv) {
             const TCollector::TFigures figures = collector.Of(work);
             PrintRatio(work, figures.RawRate, figures.DriverRate, figures.Ratio);
         }
+        const TCollector::TFigures tool = collector.Of("tool");
+        PrintRatio("tool", tool.RawRate, tool.DriverRate, tool.Ratio, "tool", ToolRatioTarget);
 
         PrintHeading("time to \"no link\" from a silent board");
         PrintNoLink(options.NoLinkTimeoutMs, MeasureNoLink(board, options));

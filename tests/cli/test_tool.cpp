@@ -42,6 +42,40 @@ protected:
         return count;
     }
 
+    // The tool on the board's link, its standard output into `out` (a pipe when null),
+    // standard error kept.
+    TRun Piped(std::vector<std::string> args, const char* out = nullptr) {
+        args.insert(args.begin(), {TRELMO_PROGRAM, "--device", Board.Link});
+        int fds[2];
+        EXPECT_EQ(pipe(fds), 0);
+        const std::string err = Dir + "/err";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            setenv("XDG_CONFIG_HOME", Dir.c_str(), 1);
+            dup2(out ? open(out, O_WRONLY) : fds[1], 1);
+            dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+            close(fds[0]);
+            close(fds[1]);
+            std::vector<char*> argv;
+            for (std::string& a : args)
+                argv.push_back(&a[0]);
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(fds[1]);
+        TRun r;
+        char buffer[4096];
+        for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+            r.Out.append(buffer, static_cast<std::size_t>(n));
+        close(fds[0]);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.Err = ReadFileText(err);
+        return r;
+    }
+
     std::string Dir;
     testboard::TBoardProcess Board{{"--serial", "4321"}};
 };
@@ -173,4 +207,33 @@ TEST_F(TTool, HelpListsEveryMember) {
     EXPECT_EQ(Run({"--version"}).Out, "trelmo " TRELMO_VERSION "\n");
     EXPECT_EQ(Run({"Version", "ВерсияДрайвера"}).Out,
               "Version=" TRELMO_VERSION "\nВерсияДрайвера=" TRELMO_VERSION "\n");
+}
+
+// Output to a pipe waits in a buffer: it must still come whole and in order, many buffers'
+// worth, with the exit status of the run; and a write that fails only at the end must fail
+// the run aloud, not pass as success.
+TEST_F(TTool, BufferedOutputComesWholeAndAFailedWriteFailsTheRun) {
+    std::vector<std::string> args;
+    std::string expected;
+    for (int i = 0; i < 200; ++i) {
+        const std::string relays = std::to_string(i % 16);
+        args.insert(args.end(), {"RelayStatus=" + relays, "RelaySetStatus", "RelayStatus"});
+        expected += "RelaySetStatus: 0 Ошибок нет\nRelayStatus=" + relays + "\n";
+        if (i == 75) {
+            args.insert(args.end(), {"TestNumber=9", "TestDevice"});
+            expected += "TestDevice: -9 Значение свойства \"TestNumber\" должно быть в диапазоне "
+                        "от 0 до 8\n";
+        }
+    }
+    TRun r = Piped(args);
+    EXPECT_EQ(r.Status, 1) << r.Err;
+    EXPECT_EQ(r.Out, expected);
+    EXPECT_EQ(r.Err, "");
+    EXPECT_GT(expected.size(), 8192u); // a few of the C library's buffers for a pipe
+
+    const int before = Requests();
+    r = Piped({"ReadStatus", "SerialNumber"}, "/dev/full");
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, "trelmo: cannot write the output: No space left on device\n");
+    EXPECT_EQ(Requests(), before + 1); // the exchange ran; only its report was lost
 }

@@ -19,10 +19,14 @@
 #include <unistd.h>
 
 namespace {
-long long NowMs() {
+// Deadlines in microseconds: counted in whole milliseconds, a read that woke for bytes on the
+// way could end up to one millisecond before its total time-out.
+const long long UsPerMs = 1000;
+
+long long NowUs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    return static_cast<long long>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
 speed_t SpeedOf(int baudRate) {
@@ -51,16 +55,16 @@ const long long NoDeadline = LLONG_MAX;
 // Waits until fd is ready for `events` or the deadline passes; false on time-out.
 bool WaitFor(int fd, short events, long long deadline) {
     for (;;) {
-        int wait = -1;
+        timespec wait{};
         if (deadline != NoDeadline) {
-            const long long left = deadline - NowMs();
+            const long long left = deadline - NowUs();
             if (left <= 0)
                 return false;
-            // poll takes an int; a longer wait goes round the loop again.
-            wait = static_cast<int>(std::min<long long>(left, INT_MAX));
+            wait.tv_sec = static_cast<time_t>(left / 1000000);
+            wait.tv_nsec = static_cast<long>(left % 1000000 * 1000);
         }
         pollfd p{fd, events, 0};
-        const int n = poll(&p, 1, wait);
+        const int n = ppoll(&p, 1, deadline != NoDeadline ? &wait : nullptr, nullptr);
         if (n > 0)
             return true;
         if (n < 0 && errno != EINTR)
@@ -73,6 +77,9 @@ struct TSerialPort::TImpl {
     int Fd = -1;
     int ByteTimeout = 0;
     int CommandTimeout = 0;
+    // The line was purged and a request went out since the last read: its answer cannot
+    // be there yet, so the read waits before it tries.
+    bool AwaitingAnswer = false;
     ~TImpl() {
         if (Fd >= 0) {
             ioctl(Fd, TIOCNXCL); // the flag outlives the descriptor otherwise
@@ -126,13 +133,15 @@ void TSerialPort::SetTimeouts(int byteTimeout, int commandTimeout) {
 
 void TSerialPort::Purge() {
     tcflush(Impl->Fd, TCIOFLUSH);
+    Impl->AwaitingAnswer = true;
 }
 
 std::size_t TSerialPort::Write(const TBytes& data) {
     // Like the Win32 write time-out: ByteTimeout per byte in all, none when it is 0.
     const long long deadline =
-        Impl->ByteTimeout > 0 ? NowMs() + static_cast<long long>(Impl->ByteTimeout) * data.size()
-                              : NoDeadline;
+        Impl->ByteTimeout > 0
+            ? NowUs() + static_cast<long long>(Impl->ByteTimeout) * UsPerMs * data.size()
+            : NoDeadline;
     std::size_t written = 0;
     while (written < data.size()) {
         const ssize_t n = write(Impl->Fd, data.data() + written, data.size() - written);
@@ -144,17 +153,26 @@ std::size_t TSerialPort::Write(const TBytes& data) {
             break;
         }
     }
+    Impl->AwaitingAnswer = Impl->AwaitingAnswer && written == data.size();
     return written;
 }
 
 TBytes TSerialPort::Read(std::size_t count) {
     TBytes data;
-    const long long total = NowMs() + Impl->CommandTimeout + static_cast<long long>(count);
+    const long long total =
+        NowUs() + (Impl->CommandTimeout + static_cast<long long>(count)) * UsPerMs;
     long long deadline = total;
     // Read before polling: an answer's body is mostly there with its header already, and a
-    // poll that returns at once costs a system call as the read does. With VMIN 0 a read
-    // of an empty line returns 0, so only a 0 right after a poll saw input is a hang-up.
+    // poll that returns at once costs a system call as the read does. The first read after
+    // a purged request polls first: nothing can have come yet. With VMIN 0 a read of an
+    // empty line returns 0, so only a 0 right after a poll saw input is a hang-up.
     bool readable = false;
+    if (Impl->AwaitingAnswer) {
+        Impl->AwaitingAnswer = false;
+        if (!WaitFor(Impl->Fd, POLLIN, deadline))
+            return data;
+        readable = true;
+    }
     while (data.size() < count) {
         char buffer[512];
         const std::size_t want = std::min(count - data.size(), sizeof buffer);
@@ -162,7 +180,7 @@ TBytes TSerialPort::Read(std::size_t count) {
         if (n > 0) {
             data.append(buffer, static_cast<std::size_t>(n));
             if (Impl->ByteTimeout > 0)
-                deadline = std::min(total, NowMs() + Impl->ByteTimeout);
+                deadline = std::min(total, NowUs() + Impl->ByteTimeout * UsPerMs);
             readable = false;
             continue;
         }
