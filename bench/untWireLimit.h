@@ -84,8 +84,8 @@ std::vector<TWireResult> RunWire(TDriver& driver, const std::string& device, con
                                  const TWireOptions& options);
 void PrintWire(const TWireResult& result);
 
-// "2400,115200" (blanks or commas between): the speeds, or none when a value is no speed the
-// board has.
+// "2400,115200" (blanks or commas between) or "none": the speeds; false when a value is no
+// speed the board has.
 bool ParseBaudRates(const std::string& text, std::vector<int>& rates);
 
 } // namespace bench
