@@ -1,5 +1,7 @@
 #include "untWorkloads.h"
 
+#include "driver/core/untConst.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -222,6 +224,21 @@ TPairedRound FirmwareRounds(const TBytes& image) {
     return [image](TPairedMeter& meter, TRawPort& port, TDriver& driver) {
         FirmwarePaired(port, driver, image, meter);
     };
+}
+
+std::vector<double> NoLinkSamples(TDriver& driver, int commandTimeoutMs, int samples) {
+    driver.SetCommandTimeout(commandTimeoutMs);
+    std::vector<double> took;
+    for (int i = 0; i < samples; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        const int result = driver.ReadStatus();
+        const std::chrono::duration<double, std::milli> elapsed =
+            std::chrono::steady_clock::now() - start;
+        if (result != ecNoLink)
+            throw std::runtime_error("a silent board gave result " + std::to_string(result));
+        took.push_back(elapsed.count());
+    }
+    return took;
 }
 
 double Median(std::vector<double> values) {

@@ -45,6 +45,9 @@ TPairedRound WholeRounds(std::function<std::size_t(TRawPort&)> raw,
                          std::function<std::size_t(TDriver&)> driver);
 TPairedRound FirmwareRounds(const TBytes& image);
 
+// Milliseconds from each of `samples` ReadStatus calls to a silent board until "no link".
+std::vector<double> NoLinkSamples(TDriver& driver, int commandTimeoutMs, int samples);
+
 double Median(std::vector<double> values);
 double Max(const std::vector<double>& values);
 

@@ -163,19 +163,10 @@ void MeasureWire(const TOptions& options, const TBytes& image) {
 }
 
 std::vector<double> MeasureNoLink(TBenchBoard& board, const TOptions& options) {
-    std::vector<double> samples;
     board.Command("fault noanswer always");
     auto driver = OpenDriver(board.Link());
-    driver->SetCommandTimeout(options.NoLinkTimeoutMs);
-    for (int i = 0; i < options.NoLinkSamples; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        const int result = driver->ReadStatus();
-        const std::chrono::duration<double, std::milli> took =
-            std::chrono::steady_clock::now() - start;
-        if (result != ecNoLink)
-            throw std::runtime_error("a silent board gave result " + std::to_string(result));
-        samples.push_back(took.count());
-    }
+    const std::vector<double> samples =
+        NoLinkSamples(*driver, options.NoLinkTimeoutMs, options.NoLinkSamples);
     board.Command("clear");
     return samples;
 }

@@ -239,18 +239,8 @@ void MeasureDriver(const TOptions& options, const TBytes& image) {
     PrintHeading("time to \"no link\" from a silent board");
     if (options.SilentPort > 0) {
         auto driver = OpenDriver(options.SilentPort);
-        driver->SetCommandTimeout(options.NoLinkTimeoutMs);
-        std::vector<double> samples;
-        for (int i = 0; i < options.NoLinkSamples; ++i) {
-            const auto start = std::chrono::steady_clock::now();
-            const int result = driver->ReadStatus();
-            const std::chrono::duration<double, std::milli> took =
-                std::chrono::steady_clock::now() - start;
-            if (result != ecNoLink)
-                throw std::runtime_error("a silent board gave result " + std::to_string(result));
-            samples.push_back(took.count());
-        }
-        PrintNoLink(options.NoLinkTimeoutMs, samples);
+        PrintNoLink(options.NoLinkTimeoutMs,
+                    NoLinkSamples(*driver, options.NoLinkTimeoutMs, options.NoLinkSamples));
     } else {
         std::printf("no-link   not measured: no --silent-port\n");
     }

@@ -23,6 +23,7 @@ using testboard::ElapsedMs;
 using testboard::TBoardProcess;
 using testboard::TClock;
 
+using testboard::ExecInChild;
 using testboard::ReadFileText;
 using testboard::TRun;
 
@@ -54,12 +55,7 @@ protected:
             dup2(open((Dir + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
             dup2(open((Dir + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
             args.insert(args.begin(), TRELMO_PROGRAM);
-            std::vector<char*> argv;
-            for (std::string& a : args)
-                argv.push_back(&a[0]);
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
+            ExecInChild(args);
         }
         return pid;
     }

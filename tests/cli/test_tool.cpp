@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 namespace {
+using testboard::ExecInChild;
 using testboard::ReadFileText;
 using testboard::TRun;
 
@@ -56,12 +57,7 @@ protected:
             dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
             close(fds[0]);
             close(fds[1]);
-            std::vector<char*> argv;
-            for (std::string& a : args)
-                argv.push_back(&a[0]);
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
+            ExecInChild(args);
         }
         close(fds[1]);
         TRun r;
