@@ -82,7 +82,7 @@ TRun RunProgram(const std::string& program, std::vector<std::string> args, const
         setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
         dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-        ExecInChild(std::move(args));
+        ExecInChild(args);
     }
     int status = 0;
     waitpid(pid, &status, 0);
@@ -205,7 +205,7 @@ std::string TBoardProcess::ReadLine(int fd, int timeoutMs) {
         line += c;
     }
 }
-void ExecInChild(std::vector<std::string> args) {
+void ExecInChild(std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(&a[0]);

@@ -36,8 +36,9 @@ struct TRun {
     std::string Out, Err;
 };
 TRun RunProgram(const std::string& program, std::vector<std::string> args, const std::string& dir);
-// In a forked child: replaces it with args[0] run with `args`, or ends it with 127.
-[[noreturn]] void ExecInChild(std::vector<std::string> args);
+// In a forked child: replaces it with args[0] run with `args`, or ends it with 127. Takes the
+// arguments in place: a child forked from a process with threads should allocate little.
+[[noreturn]] void ExecInChild(std::vector<std::string>& args);
 
 // One trelmo-board process with a link and a control socket in a directory of its own.
 class TBoardProcess {
