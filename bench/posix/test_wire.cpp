@@ -19,6 +19,9 @@ const int Baud = 115200;
 class WireLimit : public ::testing::Test {
 protected:
     void SetUp() override {
+        // A delay far above what a loaded machine adds, so an account that left it out
+        // stands out from the noise.
+        Options.ProcessUs = 20000;
         Board = std::make_unique<TBenchBoard>(
             TRELMO_BOARD_PROGRAM,
             std::vector<std::string>{"--line-timing", "--process-us",
@@ -32,13 +35,13 @@ protected:
     }
 
     // Every exchange takes at least its wire time, and the board's scheduling and the
-    // pty leave far less than a millisecond on top.
-    static void ExpectAtTheWire(const TWireResult& r) {
+    // pty leave far less than the board's delay on top.
+    void ExpectAtTheWire(const TWireResult& r) const {
         SCOPED_TRACE(r.Work);
         EXPECT_GT(r.Exchanges, 0u);
         EXPECT_LE(r.WireSeconds, r.DriverSeconds);
         EXPECT_GE(r.MedianExcessUs, 0);
-        EXPECT_LT(r.MedianExcessUs, 1000);
+        EXPECT_LT(r.MedianExcessUs, Options.ProcessUs / 2);
     }
 
     TWireOptions Options;
