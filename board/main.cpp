@@ -33,20 +33,11 @@ struct TOptions {
     std::string linkPath;
 };
 
-bool ParseLong(const char* text, long long minValue, long long maxValue, long long& value) {
-    if (!text || !*text)
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtoll(text, &end, 10);
-    return errno == 0 && *end == '\0' && value >= minValue && value <= maxValue;
-}
-
 // Reads one "--name N" pair; false with a message for a bad or missing number.
 bool TakeNumber(int argc, char** argv, int& i, long long minValue, long long maxValue,
                 long long& value) {
     const char* name = argv[i];
-    if (++i < argc && ParseLong(argv[i], minValue, maxValue, value))
+    if (++i < argc && ParseDecimal(argv[i], minValue, maxValue, value))
         return true;
     std::fprintf(stderr, "trelmo-board: %s needs a number from %lld to %lld\n", name, minValue,
                  maxValue);

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sstream>
@@ -62,15 +63,6 @@ bool WriteAll(int fd, const std::string& text, bool socket) {
         done += static_cast<std::size_t>(n);
     }
     return true;
-}
-
-bool ParseDecimal(const std::string& text, long long minValue, long long maxValue,
-                  long long& value) {
-    if (text.empty() || text.size() > 18 ||
-        text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    value = std::stoll(text);
-    return value >= minValue && value <= maxValue;
 }
 
 std::runtime_error SocketError(const std::string& what) {
@@ -149,6 +141,15 @@ std::string TControl::EmptyTable(const std::vector<std::string>& words) {
     return Ok;
 }
 
+bool ParseDecimal(const char* text, long long minValue, long long maxValue, long long& value) {
+    if (!text || !*text)
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoll(text, &end, 10);
+    return errno == 0 && *end == '\0' && value >= minValue && value <= maxValue;
+}
+
 std::string TControl::LineTiming(const std::vector<std::string>& words) {
     TLineTiming& line = Link.Timing();
     if (words[0] == "timing") {
@@ -157,7 +158,7 @@ std::string TControl::LineTiming(const std::vector<std::string>& words) {
         line.paced = words[1] == "on";
     } else {
         long long value = 0;
-        if (words.size() != 2 || !ParseDecimal(words[1], 0, MaxLineDelayUs, value))
+        if (words.size() != 2 || !ParseDecimal(words[1].c_str(), 0, MaxLineDelayUs, value))
             return Err(words[0] + " takes microseconds from 0 to " +
                        std::to_string(MaxLineDelayUs));
         (words[0] == "process" ? line.processUs

@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+// A decimal number from minValue to maxValue, the whole text; false otherwise.
+bool ParseDecimal(const char* text, long long minValue, long long maxValue, long long& value);
+
 // Runs control commands against the board. Commands answer one line, "OK" or
 // "ERR <reason>"; queries answer their lines and a last line "END", or one "ERR" line.
 class TControl {

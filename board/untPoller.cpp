@@ -4,16 +4,14 @@
 #include <cerrno>
 #include <ctime>
 
-TMillis MonotonicMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<TMillis>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 TMicros MonotonicUs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<TMicros>(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
+}
+
+TMillis MonotonicMs() {
+    return MonotonicUs() / 1000;
 }
 
 void TPoller::Add(int fd, short events, TCallback callback) {
