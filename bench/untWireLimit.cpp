@@ -19,7 +19,6 @@ using TClock = std::chrono::steady_clock;
 const std::size_t QuickExchanges = 8;
 const std::size_t StatusExchanges = 1000;
 const std::size_t QuickStatusExchanges = 20;
-const int MaxTables = 255;
 // What the board's byte time-out is after new firmware (its default).
 const int BoardByteTimeoutMs = 100;
 
@@ -60,6 +59,11 @@ public:
             throw std::runtime_error("raw exchange at " + std::to_string(Result.BaudRate) +
                                      " baud failed");
         Account.Add(size + FrameHeaderSize + static_cast<std::size_t>(length) + 1, seconds);
+    }
+    TDriverCall Caller() {
+        return [this](const char* what, int (TDriver::*operation)(), int accept) {
+            return Call(what, operation, accept);
+        };
     }
     std::size_t Exchanges() const { return Account.Exchanges(); }
 
@@ -139,16 +143,8 @@ std::size_t HexBytes(const std::string& hex) {
 
 TWireResult WireFirmware(TDriver& driver, const TBytes& image, const TWireOptions& options) {
     TTransfer transfer("firmware", driver, options);
-    const std::size_t blocks = options.Quick ? QuickExchanges : image.size() / BlockSize;
-    transfer.Call("EnterProgramMode", &TDriver::EnterProgramMode);
-    TBytes block;
-    for (std::size_t n = 1; n <= blocks; ++n) {
-        block.assign(image, (n - 1) * BlockSize, BlockSize);
-        driver.BlockNumber = static_cast<std::uint16_t>(n);
-        driver.SetDataBlock(block);
-        transfer.Call("WriteProgramBlock", &TDriver::WriteProgramBlock);
-    }
-    transfer.Call("ExitProgramMode", &TDriver::ExitProgramMode);
+    WriteFirmware(driver, image, options.Quick ? QuickExchanges : image.size() / BlockSize,
+                   transfer.Caller());
     TWireResult result = transfer.Finish();
     RestoreSpeed(driver);
     return result;
@@ -156,22 +152,9 @@ TWireResult WireFirmware(TDriver& driver, const TBytes& image, const TWireOption
 
 TWireResult WireTables(TDriver& driver, const TWireOptions& options) {
     TTransfer transfer("tables", driver, options);
-    const auto done = [&] { return options.Quick && transfer.Exchanges() >= QuickExchanges; };
-    for (int table = 1; table <= MaxTables && !done(); ++table) {
-        driver.TableNumber = table;
-        if (transfer.Call("ReadTableStruct", &TDriver::ReadTableStruct, errTableUndefined) != 0)
-            break;
-        const int rows = driver.RowCount;
-        const int fields = driver.FieldCount;
-        for (int field = 1; field <= fields && !done(); ++field) {
-            driver.FieldNumber = field;
-            transfer.Call("ReadFieldStructure", &TDriver::ReadFieldStructure);
-            for (int row = 1; row <= rows && !done(); ++row) {
-                driver.RowNumber = static_cast<std::uint16_t>(row);
-                transfer.Call("ReadTable", &TDriver::ReadTable);
-            }
-        }
-    }
+    ReadAllTables(driver, transfer.Caller(), [&] {
+        return options.Quick && transfer.Exchanges() >= QuickExchanges;
+    });
     return transfer.Finish();
 }
 

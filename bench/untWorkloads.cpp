@@ -99,17 +99,32 @@ std::size_t StatusDriver(TDriver& driver) {
     return 1;
 }
 
+int PlainCall(TDriver& driver, const char* what, int (TDriver::*operation)(), int accept) {
+    const int result = (driver.*operation)();
+    if (result != accept)
+        Check(result, what);
+    return result;
+}
+
 std::size_t FirmwareDriver(TDriver& driver, const TBytes& image) {
-    Check(driver.EnterProgramMode(), "EnterProgramMode");
+    return WriteFirmware(driver, image, image.size() / BlockSize,
+                          [&](const char* what, int (TDriver::*operation)(), int accept) {
+                              return PlainCall(driver, what, operation, accept);
+                          });
+}
+
+std::size_t WriteFirmware(TDriver& driver, const TBytes& image, std::size_t blocks,
+                          const TDriverCall& call) {
+    call("EnterProgramMode", &TDriver::EnterProgramMode, 0);
     TBytes block;
-    for (std::size_t n = 1; n <= image.size() / BlockSize; ++n) {
+    for (std::size_t n = 1; n <= blocks; ++n) {
         block.assign(image, (n - 1) * BlockSize, BlockSize);
         driver.BlockNumber = static_cast<std::uint16_t>(n);
         driver.SetDataBlock(block);
-        Check(driver.WriteProgramBlock(), "WriteProgramBlock");
+        call("WriteProgramBlock", &TDriver::WriteProgramBlock, 0);
     }
-    Check(driver.ExitProgramMode(), "ExitProgramMode");
-    return image.size() / BlockSize + 2;
+    call("ExitProgramMode", &TDriver::ExitProgramMode, 0);
+    return blocks + 2;
 }
 
 void FirmwarePaired(TRawPort& port, TDriver& driver, const TBytes& image, TPairedMeter& meter) {
@@ -188,24 +203,33 @@ std::size_t TablesRaw(TRawPort& port) {
 }
 
 std::size_t TablesDriver(TDriver& driver) {
+    return ReadAllTables(
+        driver,
+        [&](const char* what, int (TDriver::*operation)(), int accept) {
+            return PlainCall(driver, what, operation, accept);
+        },
+        {});
+}
+
+std::size_t ReadAllTables(TDriver& driver, const TDriverCall& call,
+                          const std::function<bool()>& enough) {
     std::size_t exchanges = 0;
-    for (int table = 1; table <= MaxTables; ++table) {
+    const auto done = [&] { return enough && enough(); };
+    for (int table = 1; table <= MaxTables && !done(); ++table) {
         driver.TableNumber = table;
-        const int result = driver.ReadTableStruct();
         ++exchanges;
-        if (result == errTableUndefined)
+        if (call("ReadTableStruct", &TDriver::ReadTableStruct, errTableUndefined) != 0)
             break;
-        Check(result, "ReadTableStruct");
         const int rows = driver.RowCount;
         const int fields = driver.FieldCount;
-        for (int field = 1; field <= fields; ++field) {
+        for (int field = 1; field <= fields && !done(); ++field) {
             driver.FieldNumber = field;
-            Check(driver.ReadFieldStructure(), "ReadFieldStructure");
+            call("ReadFieldStructure", &TDriver::ReadFieldStructure, 0);
             ++exchanges;
-            for (int row = 1; row <= rows; ++row) {
+            for (int row = 1; row <= rows && !done(); ++row) {
                 // The structure just read serves every row: one exchange each.
                 driver.RowNumber = static_cast<std::uint16_t>(row);
-                Check(driver.ReadTable(), "ReadTable");
+                call("ReadTable", &TDriver::ReadTable, 0);
                 ++exchanges;
             }
         }

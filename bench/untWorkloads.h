@@ -24,9 +24,18 @@ void Prepare(TDriver& driver);
 
 std::size_t StatusRaw(TRawPort& port);
 std::size_t StatusDriver(TDriver& driver);
+// One exchange of a driver work: runs `operation` and returns its result, which must be 0 or
+// `accept` (a board error the work handles itself). Throws std::runtime_error otherwise.
+using TDriverCall = std::function<int(const char* what, int (TDriver::*operation)(), int accept)>;
+// Runs the operation and checks it, nothing more.
+int PlainCall(TDriver& driver, const char* what, int (TDriver::*operation)(), int accept);
+
 // Program mode, every block of the image, back to the main mode. The board must restart
 // at once (trelmo-board --restart-ms 0), or the next round finds it deaf.
 std::size_t FirmwareDriver(TDriver& driver, const TBytes& image);
+// FirmwareDriver with the first `blocks` blocks only, each exchange through `call`.
+std::size_t WriteFirmware(TDriver& driver, const TBytes& image, std::size_t blocks,
+                          const TDriverCall& call);
 // One round of the firmware benchmark. A whole image per side and turn would last so long
 // that a load coming and going on the machine falls on one side only; here both write the
 // image in one program-mode session, taking turns block by block (every block reaches the
@@ -37,6 +46,9 @@ void FirmwarePaired(TRawPort& port, TDriver& driver, const TBytes& image, TPaire
 // the board does not know.
 std::size_t TablesRaw(TRawPort& port);
 std::size_t TablesDriver(TDriver& driver);
+// TablesDriver with each exchange through `call`, ending early once `enough` says so.
+std::size_t ReadAllTables(TDriver& driver, const TDriverCall& call,
+                          const std::function<bool()>& enough);
 
 // One round of a paired benchmark, on the raw port and the open driver of one board.
 using TPairedRound = std::function<void(TPairedMeter&, TRawPort&, TDriver&)>;
