@@ -630,7 +630,7 @@ TEST_F(Firmware, CancelHalfWay) {
     const std::wstring stored = StoredFileName();
     const std::wstring file = WriteImage(16384);
     const int blocks = 256;
-    Board.Command("fault delay 20 always for c1");
+    Board.Command("fault delay 40 always for c1"); // 10 s in all: the cancel lands well before half way
     int shown = -1;
     EXPECT_EQ(0, RunDialog(&ITrelmo::UpdateSoftware, [&] {
                   HWND dialog = WaitDialog(L"Обновление ПО");

@@ -473,11 +473,13 @@ TEST_F(TablesDialog, StructureReadFailure) {
 
 // A slow board makes opening a table (by a double click) take seconds: the progress window belongs
 // to ParentWnd, its cancel button asks "Прервать выполнение ?" over it; No goes on, Yes stops the
-// reading and no editor opens.
+// reading and no editor opens. The relay table's eight rows at 1.5 s each leave the second cancel
+// ample time on a loaded machine (at 0.4 s a row the reading could end before it).
 TEST_F(TablesDialog, OpeningCanBeStopped) {
     TOwnerWindow owner;
     Driver->put_ParentWnd(static_cast<LONG>(reinterpret_cast<LONG_PTR>(owner.Handle())));
-    Board.Command("fault delay 400 always for 1f");
+    Driver->put_CommandTimeout(4000);
+    Board.Command("fault delay 1500 always for 1f");
     std::wstring first, second;
     EXPECT_EQ(0, RunDialog([&] {
                   HWND tables = WaitDialog(TablesCaption);
