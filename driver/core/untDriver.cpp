@@ -84,6 +84,17 @@ TBytes TDriver::Exchange(const TBytes& payload) {
     return answer;
 }
 
+void TDriver::OpenComm() {
+    Comm.Open();
+}
+
+void TDriver::RecordExchange(const std::string& output, const std::string& input,
+                             std::uint16_t executionTime) {
+    Output = output;
+    Input = input;
+    ExecutionTime = executionTime;
+}
+
 // The board need not echo the sequence number (the answer's byte 1 only enters the checksum),
 // so only an answer that carries the number of the request that failed just before is taken
 // for that request's late answer: it is dropped, and the read goes on for what is left of the

@@ -131,6 +131,13 @@ public:
 protected:
     // The whole exchange of one payload; the answer payload. Throws on any failure.
     virtual TBytes Exchange(const TBytes& payload);
+    // Opens the port for OpenPort and Connect. A driver whose exchanges another process
+    // carries out (the tool beside the service) has no port of its own to open.
+    virtual void OpenComm();
+    // What an exchange carried out elsewhere leaves behind, as Exchange leaves it: the request
+    // and answer frames in hex and the time it took.
+    void RecordExchange(const std::string& output, const std::string& input,
+                        std::uint16_t executionTime);
 
 private:
     // Runs the steps; a failure becomes the result through HandleException.

@@ -57,7 +57,7 @@ void AppendNumber(std::string& text, int value, std::size_t width) {
 int TDriver::OpenPort() {
     return Guarded([&] {
         Comm.Close();
-        Comm.Open();
+        OpenComm();
         return ClearResult();
     });
 }
