@@ -13,19 +13,17 @@ TToolDriver::TToolDriver(const TCommandLine& line)
 
 TToolDriver::~TToolDriver() = default;
 
-std::string TToolDriver::Device() const {
-    return GetDevicePath().empty() ? TSerialPort::DeviceOfPort(GetPortNumber()) : GetDevicePath();
-}
-
 bool TToolDriver::ThroughService() {
     if (Direct)
         return false;
-    const std::string device = Device();
-    if (!Decided || device != DecidedFor) {
-        Service = TServiceLink::Open(SocketPath, device);
-        Decided = true;
-        DecidedFor = device;
-    }
+    const std::string& path = GetDevicePath();
+    if (Decided && path == DecidedPath && (!path.empty() || GetPortNumber() == DecidedPort))
+        return Service != nullptr;
+    Service = TServiceLink::Open(SocketPath,
+                                 path.empty() ? TSerialPort::DeviceOfPort(GetPortNumber()) : path);
+    Decided = true;
+    DecidedPath = path;
+    DecidedPort = GetPortNumber();
     return Service != nullptr;
 }
 

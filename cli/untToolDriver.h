@@ -25,11 +25,12 @@ protected:
     void OpenComm() override;
 
 private:
-    std::string Device() const; // cp1251: the path or the port number's device
-
     const std::string SocketPath;
     const bool Direct;
     std::unique_ptr<TServiceLink> Service;
+    // What the decision is for: a search moves from port to port. The port number's device
+    // is looked up in the port map only when deciding, not at every exchange.
     bool Decided = false;
-    std::string DecidedFor; // the device the decision is for: a search moves from port to port
+    std::string DecidedPath;
+    int DecidedPort = 0;
 };
