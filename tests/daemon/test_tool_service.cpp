@@ -4,11 +4,11 @@
 #include "untDaemonDriver.h"
 #include "untDriverCode.h"
 #include "untExchange.h"
+#include "untDaemonProcess.h"
 #include "untTestBoard.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <poll.h>
@@ -16,7 +16,6 @@
 #include <stdexcept>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -24,6 +23,9 @@ using nlohmann::json;
 using testboard::ReadFileText;
 using testboard::TBoardProcess;
 using testboard::TRun;
+using testdaemon::TDaemonProcess;
+
+const std::string NoWatchdog = "Watchdog = off\n"; // the keeper would change the board's flags
 
 int Requests(const TBoardProcess& board) {
     std::istringstream trace(board.Trace());
@@ -48,83 +50,16 @@ int Listening(const std::string& path) {
     return fd;
 }
 
-// The service's side of the socket for the tool, one client at a time: hello and exchange
-// answered by the service's own functions on a driver that holds the board's port.
-class TToolService {
+// A socket nobody accepts on: whether a run knocked shows as a connection waiting.
+class TListener {
 public:
-    TToolService(const std::string& socket, const std::string& device, const std::string& served,
-                 int baudRate = 2400)
-        : Served(served), Listener(Listening(socket)) {
-        Driver.SetDevicePath(device);
-        Driver.SetBaudRate(baudRate);
-        EXPECT_EQ(Driver.OpenPort(), 0);
-        Thread = std::thread([this] { Loop(); });
+    explicit TListener(const std::string& path) : Fd(Listening(path)) {}
+    ~TListener() { close(Fd); }
+    bool Knocked() const {
+        pollfd p{Fd, POLLIN, 0};
+        return poll(&p, 1, 0) == 1;
     }
-    ~TToolService() { Stop(); }
-
-    // Leaves the socket file behind, as a service that was killed does.
-    void Stop() {
-        Stopping = true;
-        if (Thread.joinable())
-            Thread.join();
-        if (Listener >= 0)
-            close(Listener);
-        Listener = -1;
-        Driver.ClosePort();
-    }
-
-    std::atomic<int> Clients{0}, Exchanges{0};
-
-private:
-    void Loop() {
-        while (!Stopping) {
-            pollfd p{Listener, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0)
-                continue;
-            const int client = accept(Listener, nullptr, nullptr);
-            ++Clients;
-            Serve(client);
-            close(client);
-        }
-    }
-
-    void Serve(int client) {
-        std::string pending;
-        while (!Stopping) {
-            pollfd p{client, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0)
-                continue;
-            char buffer[4096];
-            const ssize_t n = read(client, buffer, sizeof buffer);
-            if (n <= 0)
-                return;
-            pending.append(buffer, static_cast<std::size_t>(n));
-            for (std::size_t end; (end = pending.find('\n')) != std::string::npos;) {
-                const std::string line = Answer(json::parse(pending.substr(0, end))).dump() + '\n';
-                pending.erase(0, end + 1);
-                EXPECT_EQ(write(client, line.data(), line.size()),
-                          static_cast<ssize_t>(line.size()));
-            }
-        }
-    }
-
-    json Answer(const json& request) {
-        json answer;
-        if (request.contains("hello")) {
-            answer = ServeHello(Driver, Served);
-        } else {
-            ++Exchanges;
-            answer = ServeExchange(Driver, request);
-        }
-        answer["id"] = request.value("id", json());
-        return answer;
-    }
-
-    TDaemonDriver Driver;
-    const std::string Served;
-    int Listener;
-    std::atomic<bool> Stopping{false};
-    std::thread Thread;
+    int Fd;
 };
 
 class TToolBesideService : public ::testing::Test {
@@ -139,9 +74,10 @@ protected:
     }
     void TearDown() override { std::system(("rm -rf " + Dir).c_str()); }
 
-    // The tool on `board`'s link (its name, not the service's), asking this test's socket.
-    TRun Tool(const TBoardProcess& board, std::vector<std::string> args) {
-        args.insert(args.begin(), {"--socket", Socket, "--device", board.Link});
+    // The tool on `board`'s link, asking `socket`.
+    TRun Tool(const TBoardProcess& board, const std::string& socket,
+              std::vector<std::string> args) {
+        args.insert(args.begin(), {"--socket", socket, "--device", board.Link});
         return testboard::RunProgram(TRELMO_PROGRAM, args, Dir);
     }
 
@@ -202,60 +138,61 @@ TEST_F(TToolBesideService, RunsGiveWhatThePortGives) {
     const std::vector<std::string> calls = {
         "ReadStatus", "SerialNumber", "RelayStatus", "ReadDeviceMetrics", "UDescription",
         "TableNumber=77", "ReadTableStruct", "ПолучитьПараметрыОбмена", "DeviceBaudRate"};
-    const TRun direct = Tool(board, calls);
+    const TRun direct = Tool(board, Socket, calls);
     ASSERT_EQ(direct.Status, 1) << direct.Out << direct.Err;
-    const TRun save = Tool(board, {"tables", "save", Dir + "/direct.txt"});
+    const TRun save = Tool(board, Socket, {"tables", "save", Dir + "/direct.txt"});
     ASSERT_EQ(save.Status, 0) << save.Err;
-    const TRun dump = Tool(board, {"dump", "eeprom", Dir + "/direct.bin"});
+    const TRun dump = Tool(board, Socket, {"dump", "eeprom", Dir + "/direct.bin"});
     ASSERT_EQ(dump.Status, 0) << dump.Err;
 
     // The service knows the board by the link's target, the tool by the link.
-    TToolService service(Socket, board.Link, RealPath(board.Link));
-    ASSERT_EQ(Tool(board, {"--help"}).Status, 0);
-    ASSERT_EQ(Tool(board, {"SerialNumber", "Version"}).Status, 0);
-    EXPECT_EQ(service.Clients, 0);
-
-    ExpectSame(direct, Tool(board, calls));
-    ExpectSame(save, Tool(board, {"tables", "save", Dir + "/served.txt"}));
+    TDaemonProcess service(RealPath(board.Link), NoWatchdog);
+    const std::string& socket = service.Socket;
+    ExpectSame(direct, Tool(board, socket, calls));
+    ExpectSame(save, Tool(board, socket, {"tables", "save", Dir + "/served.txt"}));
     EXPECT_EQ(ReadFileText(Dir + "/served.txt"), ReadFileText(Dir + "/direct.txt"));
-    ExpectSame(dump, Tool(board, {"dump", "eeprom", Dir + "/served.bin"}));
+    ExpectSame(dump, Tool(board, socket, {"dump", "eeprom", Dir + "/served.bin"}));
     EXPECT_EQ(ReadFileText(Dir + "/served.bin"), ReadFileText(Dir + "/direct.bin"));
-    EXPECT_GT(service.Exchanges, 50);
 
-    const TRun refused = Tool(board, {"--direct", "ReadStatus"});
+    const TRun refused = Tool(board, socket, {"--direct", "ReadStatus"});
     EXPECT_EQ(refused.Status, 1);
     EXPECT_EQ(refused.Out, "ReadStatus: -3 Порт занят другим приложением\n");
+
+    // Runs that never reach the board never ask.
+    TListener listener(Socket);
+    ASSERT_EQ(Tool(board, Socket, {"--help"}).Status, 0);
+    ASSERT_EQ(Tool(board, Socket, {"SerialNumber", "Version"}).Status, 0);
+    ASSERT_EQ(Tool(board, Socket, {"ports"}).Status, 0);
+    EXPECT_FALSE(listener.Knocked());
 }
 
 TEST_F(TToolBesideService, SearchFindsTheBoardAtTheServicesSpeed) {
     TBoardProcess board({"--baud", "9600"});
-    TToolService service(Socket, board.Link, board.Link, 9600);
-    setenv("TRELMOD_SOCKET", Socket.c_str(), 1);
+    TDaemonProcess service(board.Link, NoWatchdog + "BaudRate = 9600\n");
+    setenv("TRELMOD_SOCKET", service.Socket.c_str(), 1);
     const TRun r = testboard::RunProgram(
         TRELMO_PROGRAM, {"--device", board.Link, "search", "--speeds", "2400,9600"}, Dir);
     EXPECT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(r.Out, board.Link + " 9600 Варнок-плата ВП-1\n");
-    EXPECT_EQ(service.Exchanges, 2);
 }
 
 // No service for the tool's device: the tool opens its port itself.
 TEST_F(TToolBesideService, OtherwiseTheToolOpensThePort) {
     TBoardProcess board, other;
-    {
-        TToolService service(Socket, other.Link, other.Link);
-        const TRun r = Tool(board, {"ReadStatus"});
-        EXPECT_EQ(r.Out, "ReadStatus: 0 Ошибок нет\n") << r.Err;
-        EXPECT_EQ(service.Clients, 1);
-        EXPECT_EQ(service.Exchanges, 0);
-    }
-    // The service is gone, its socket left behind.
-    ASSERT_TRUE(testboard::Exists(Socket));
-    TRun r = Tool(board, {"ReadStatus"});
+    TDaemonProcess elsewhere(other.Link, NoWatchdog);
+    TRun r = Tool(board, elsewhere.Socket, {"ReadStatus"});
     EXPECT_EQ(r.Out, "ReadStatus: 0 Ошибок нет\n") << r.Err;
+
+    // A service killed leaves its socket behind.
+    TDaemonProcess gone(board.Link, NoWatchdog);
+    gone.Kill();
+    ASSERT_TRUE(testboard::Exists(gone.Socket));
+    r = Tool(board, gone.Socket, {"ReadStatus"});
+    EXPECT_EQ(r.Out, "ReadStatus: 0 Ошибок нет\n") << r.Err;
+
     // A socket that is no service's.
-    ASSERT_EQ(unlink(Socket.c_str()), 0);
     ASSERT_EQ(symlink("/dev/null", Socket.c_str()), 0);
-    r = Tool(board, {"ReadStatus"});
+    r = Tool(board, Socket, {"ReadStatus"});
     EXPECT_EQ(r.Out, "ReadStatus: 0 Ошибок нет\n") << r.Err;
 }
 } // namespace
