@@ -8,9 +8,15 @@
 #include <iomanip>
 
 namespace {
-const char* const Synopsis = "Usage: trelmo [--device PATH] ARGUMENT...\n"
-                             "       trelmo [--device PATH] COMMAND [ARGUMENT...]\n"
+#ifndef _WIN32
+#define TRELMO_OPTIONS "[--device PATH] [--socket PATH] [--direct]"
+#else
+#define TRELMO_OPTIONS "[--device PATH]"
+#endif
+const char* const Synopsis = "Usage: trelmo " TRELMO_OPTIONS " ARGUMENT...\n"
+                             "       trelmo " TRELMO_OPTIONS " COMMAND [ARGUMENT...]\n"
                              "       trelmo --help | --version\n";
+#undef TRELMO_OPTIONS
 
 const char* const Description = R"(
 Drives the kiosk control board through the Trelmo driver, register style: set the input
