@@ -210,7 +210,7 @@ void TService::Reload() {
     }
     if (next.Socket != Config.Socket || next.SocketGroup != Config.SocketGroup ||
         next.SocketMode != Config.SocketMode)
-        Log("the socket's path, group and mode change at the next start; kept " + Config.Socket);
+        Log("a new socket path, group or mode needs a restart; kept " + Config.Socket);
     next.Socket = Config.Socket;
     next.SocketGroup = Config.SocketGroup;
     next.SocketMode = Config.SocketMode;
