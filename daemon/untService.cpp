@@ -3,8 +3,8 @@
 #include "untRequests.h"
 #include "untSerialPort.h"
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <iostream>
 #include <poll.h>
@@ -56,8 +56,8 @@ void Log(const std::string& text) {
 }
 
 TService::TService(const TConfig& config, TReload reload)
-    : Config(config), Reloader(std::move(reload)), Keeper(config.Watchdog, config.WatchdogIntervalMs),
-      Hooks(config.Hooks) {
+    : Config(config), Reloader(std::move(reload)),
+      Keeper(config.Watchdog, config.WatchdogIntervalMs), Hooks(config.Hooks) {
     SetUpDriver(Driver, Config);
     Server = std::make_unique<TServer>(Config.Socket, Config.SocketGroup, Config.SocketMode,
                                        Config.MaxLine);
@@ -114,7 +114,8 @@ int TService::Run(int signals) {
     sd_notify(0, "STOPPING=1");
     Log("stopping");
     if (Keeper.State().Enabled && Keeper.Stop(Driver) != 0)
-        Log("the board's watchdog could not be turned off: " + std::to_string(Driver.GetResultCode()));
+        Log("the board's watchdog could not be turned off: " +
+            std::to_string(Driver.GetResultCode()));
     Hooks.Finish(FinishHooksMs);
     Server.reset();
     return 0;
@@ -194,9 +195,9 @@ void TService::PublishMetrics() {
     Counters.Clients = Server->Clients();
     Counters.Connections = Server->Counters().Connections;
     std::string error;
-    if (!Metrics->Publish(FormatMetrics(Current, Driver.Counters(), Keeper.State(),
-                                        Hooks.Counters(), Counters),
-                          error))
+    if (!Metrics->Publish(
+            FormatMetrics(Current, Driver.Counters(), Keeper.State(), Hooks.Counters(), Counters),
+            error))
         Log("metrics: " + error);
 }
 

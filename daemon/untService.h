@@ -50,8 +50,8 @@ private:
     TWatchdogKeeper Keeper;
     THooks Hooks;
     std::unique_ptr<TMetricsPublisher> Metrics;
-    TSnapshot Current;    // the last poll's
-    TSnapshot Sent;       // the last status event's
+    TSnapshot Current; // the last poll's
+    TSnapshot Sent;    // the last status event's
     TServiceCounters Counters;
     TMillis NextPoll = 0;
 };

@@ -18,20 +18,15 @@ protected:
     TDaemonProcess Daemon{Board.Link, "", {"--no-watchdog"}};
     TDaemonClient Client{Daemon};
 
-    TJson Get(const std::string& name) {
-        return Client.Request({{"get", {name}}})["values"][name];
-    }
+    TJson Get(const std::string& name) { return Client.Request({{"get", {name}}})["values"][name]; }
 };
 
 TEST_F(Protocol, RunsSetCallGetAsOneUnitByEitherName) {
     const std::string name = "Реле ввода №3";
-    TJson answer = Client.Request({{"id", {{"n", 1}}},
-                                   {"set",
-                                    {{"НомерТаблицы", 2},
-                                     {"НомерРяда", 3},
-                                     {"номерполя", 1},
-                                     {"ЗначениеПоля", name}}},
-                                   {"call", "ЗаписатьТаблицу"}});
+    TJson answer = Client.Request(
+        {{"id", {{"n", 1}}},
+         {"set", {{"НомерТаблицы", 2}, {"НомерРяда", 3}, {"номерполя", 1}, {"ЗначениеПоля", name}}},
+         {"call", "ЗаписатьТаблицу"}});
     EXPECT_EQ(answer["id"], TJson({{"n", 1}}));
     EXPECT_EQ(answer["result"], 0) << answer;
     EXPECT_EQ(answer["values"], TJson::object());
@@ -87,7 +82,7 @@ TEST_F(Protocol, ChecksTheWholeRequestBeforeRunningAny) {
         {{"set", {{"TableNumber", 4}, {"ToggleTime", "10"}}}},
         {{"set", {{"TableNumber", 4}, {"DoorLockOpened", 2}}}},
         {{"set", {{"TableNumber", 4}, {"SoftDate", "2020-01-01"}}}}, // read-only
-        {{"set", {{"TableNumber", 4}}}, {"call", "ShowProperties"}},   // a dialog
+        {{"set", {{"TableNumber", 4}}}, {"call", "ShowProperties"}}, // a dialog
         {{"set", {{"TableNumber", 4}}}, {"get", {"ParentWnd"}}},
         {{"set", {{"TableNumber", 4}}}, {"call", "NoSuchMethod"}},
         {{"set", {{"TableNumber", 4}}}, {"call", "TableNumber"}},
@@ -159,21 +154,20 @@ TEST_F(Protocol, KeepsEachClientsUnitsWholeUnderLoad) {
     for (int k = 0; k < static_cast<int>(cells.size()); ++k) {
         clients.emplace_back([this, k, &cell = cells[k]] {
             TDaemonClient client(Daemon);
-            const TJson where = {{"TableNumber", cell.Table},
-                                 {"RowNumber", cell.Row},
-                                 {"FieldNumber", cell.Field}};
+            const TJson where = {
+                {"TableNumber", cell.Table}, {"RowNumber", cell.Row}, {"FieldNumber", cell.Field}};
             for (int round = 0; round < rounds; ++round) {
                 TJson set = where;
                 set["FieldValue"] = cell.Value(k, round);
-                const TJson wrote = client.Request(
-                    {{"id", {k, round, "w"}}, {"set", set}, {"call", "WriteTable"}});
+                const TJson wrote =
+                    client.Request({{"id", {k, round, "w"}}, {"set", set}, {"call", "WriteTable"}});
                 ASSERT_EQ(wrote["id"], TJson({k, round, "w"})) << wrote;
                 ASSERT_EQ(wrote["result"], 0) << wrote;
-                const TJson read =
-                    client.Request({{"id", {k, round, "r"}},
-                                    {"set", where},
-                                    {"call", "ReadTable"},
-                                    {"get", {"FieldValue", "TableNumber", "RowNumber", "FieldNumber"}}});
+                const TJson read = client.Request(
+                    {{"id", {k, round, "r"}},
+                     {"set", where},
+                     {"call", "ReadTable"},
+                     {"get", {"FieldValue", "TableNumber", "RowNumber", "FieldNumber"}}});
                 ASSERT_EQ(read["id"], TJson({k, round, "r"})) << read;
                 ASSERT_EQ(read["result"], 0) << read;
                 TJson expected = {{"FieldValue", cell.Value(k, round)}};

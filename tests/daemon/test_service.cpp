@@ -42,9 +42,7 @@ TEST(Service, ServesOthersWhileClientsMisbehave) {
     TDaemonProcess daemon(board.Link, "", {"--no-watchdog"});
     TDaemonClient good(daemon), huge(daemon), unfinished(daemon), deaf(daemon), noise(daemon);
 
-    std::thread hugeLine([&] {
-        EXPECT_TRUE(huge.Write(std::string(10 << 20, '{') + "\n"));
-    });
+    std::thread hugeLine([&] { EXPECT_TRUE(huge.Write(std::string(10 << 20, '{') + "\n")); });
     // Answers of 60 KB each, never read: its queue passes the cap and it is dropped.
     std::thread neverReads([&] {
         const std::string id(60000, 'i');
@@ -112,7 +110,9 @@ TEST(Service, FollowsABoardThatGoesAwayAndComesBack) {
             kill(board.Pid, SIGKILL);
             board.Wait();
         },
-        [&] { board.Start({"-v", "--control", board.Socket, board.Link}); });
+        [&] {
+            board.Start({"-v", "--control", board.Socket, board.Link});
+        });
     EXPECT_EQ(daemon.Stop(), 0) << daemon.Log();
 }
 
