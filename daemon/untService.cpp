@@ -59,6 +59,7 @@ TService::TService(const TConfig& config, TReload reload)
     : Config(config), Reloader(std::move(reload)),
       Keeper(config.Watchdog, config.WatchdogIntervalMs), Hooks(config.Hooks) {
     SetUpDriver(Driver, Config);
+    DevicePath = Device();
     Server = std::make_unique<TServer>(Config.Socket, Config.SocketGroup, Config.SocketMode,
                                        Config.MaxLine);
     OpenMetrics();
@@ -67,6 +68,7 @@ TService::TService(const TConfig& config, TReload reload)
 
 TService::~TService() = default;
 
+// Once per setting: a port number's device comes from the port map's file.
 std::string TService::Device() const {
     const std::string& path = Driver.GetDevicePath();
     return path.empty() ? TSerialPort::DeviceOfPort(Driver.GetPortNumber()) : path;
@@ -84,7 +86,7 @@ void TService::OpenMetrics() {
 }
 
 int TService::Run(int signals) {
-    Log("listening on " + Server->Path() + " for " + Device());
+    Log("listening on " + Server->Path() + " for " + DevicePath);
     sd_notify(0, "READY=1");
     std::vector<pollfd> fds;
     const TLineHandler onLine = [this](TClient& client, const std::string& line, bool over) {
@@ -141,7 +143,7 @@ void TService::OnLine(TClient& client, const std::string& line, bool over) {
                                                     " bytes; skipped to its end"));
         return;
     }
-    TReply reply = ServeLine(Driver, Device(), line);
+    TReply reply = ServeLine(Driver, DevicePath, line);
     ++(reply.Bad ? Counters.BadRequests : Counters.Requests);
     if (reply.Subscribe >= 0)
         client.Subscribed = reply.Subscribe == 1;
@@ -222,11 +224,12 @@ void TService::Reload() {
 void TService::Configure(const TConfig& config) {
     const bool metrics =
         config.MetricsFile != Config.MetricsFile || config.MetricsPort != Config.MetricsPort;
-    const std::string device = Device();
+    const std::string device = DevicePath;
     const int baudRate = Driver.GetBaudRate();
     Config = config;
     SetUpDriver(Driver, Config);
-    if (Device() != device || Driver.GetBaudRate() != baudRate)
+    DevicePath = Device();
+    if (DevicePath != device || Driver.GetBaudRate() != baudRate)
         Driver.ClosePort();
     Server->SetMaxLine(Config.MaxLine);
     NextPoll = std::min(NextPoll, Now() + Config.PollMs);

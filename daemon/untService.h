@@ -44,6 +44,7 @@ private:
     std::string Device() const;
 
     TConfig Config;
+    std::string DevicePath; // the port's device, for the hello answers
     TReload Reloader;
     TDaemonDriver Driver;
     std::unique_ptr<TServer> Server;

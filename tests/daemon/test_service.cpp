@@ -1,5 +1,6 @@
 // The service as a process: clients that misbehave, its socket's access, the link to a board
 // that goes away and comes back, status events, reloads and its end.
+#include "untConfig.h"
 #include "untDaemonProcess.h"
 #include "untTestBoard.h"
 
@@ -182,5 +183,43 @@ TEST(Service, RefusesBadSettingsAndOptions) {
     run = testboard::RunProgram(TRELMOD_PROGRAM, {"--help"}, dir);
     EXPECT_EQ(run.Status, 0);
     EXPECT_NE(run.Out.find("usage: trelmod"), std::string::npos);
+}
+} // namespace
+
+namespace {
+// The settings file itself, in the process: the shipped sample and the forms a key takes.
+TEST(Settings, ReadsTheSampleAndEachForm) {
+    EXPECT_NO_THROW(LoadConfig(TRELMOD_SAMPLE_CONFIG));
+
+    char name[] = "/tmp/trelmod-conf.XXXXXX";
+    const int fd = mkstemp(name);
+    const std::string text = "  # comment\n\nSOCKETMODE = 0640\nholdoff.mains-lost = 2.5\n"
+                             "Hook.Mains-Lost = echo \"$EVENT\" = gone\nwatchdog=OFF\n"
+                             "BaudRate = 19200\nPollInterval=250\n";
+    ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(fd);
+    TConfig defaults;
+    defaults.Timeout = 77;
+    const TConfig config = LoadConfig(name, defaults);
+    EXPECT_EQ(config.SocketMode, 0640);
+    EXPECT_EQ(config.Hooks.at("mains-lost").HoldOffMs, 2500);
+    EXPECT_EQ(config.Hooks.at("mains-lost").Command, "echo \"$EVENT\" = gone");
+    EXPECT_FALSE(config.Watchdog);
+    EXPECT_EQ(config.BaudRate, 19200);
+    EXPECT_EQ(config.Timeout, 77);
+    EXPECT_FALSE(config.CommandTimeout);
+    EXPECT_EQ(config.PollMs, 250);
+
+    for (const char* bad : {"SocketMode = 0980\n", "Watchdog = maybe\n", "Nothing = 1\n",
+                            "HoldOff.door-opened = -1\n", "PollInterval\n", "MaxLine = 10x\n"}) {
+        std::ofstream(name) << "# first\n" << bad;
+        try {
+            LoadConfig(name);
+            ADD_FAILURE() << bad;
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(std::string(name) + ":2: ", 0), 0u) << e.what();
+        }
+    }
+    unlink(name);
 }
 } // namespace
