@@ -3,7 +3,7 @@
 #include "untCodePage.h"
 #include "untCommands.h"
 #include "untConsole.h"
-#include "untDriver.h"
+#include "untToolDriver.h"
 #include "untHelp.h"
 #include "untRun.h"
 
@@ -29,9 +29,7 @@ int Run(const TCommandLine& line) {
     }
     if (!line.Command.empty())
         return FindCommand(line.Command)->Run(line, std::cout);
-    TDriver driver;
-    if (!line.Device.empty())
-        driver.SetDevicePath(line.Device);
+    TToolDriver driver(line);
     return RunActions(driver, line.Actions, std::cout);
 }
 

@@ -36,22 +36,48 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+// The value of "--name VALUE" or "--name=VALUE" at args[i], or false when args[i] is not
+// that option.
+bool Valued(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
+            std::string& value) {
+    const std::string& arg = args[i];
+    if (arg == name && i + 1 < args.size())
+        value = args[++i];
+    else if (StartsWith(arg, name + "="))
+        value = arg.substr(name.size() + 1);
+    else if (arg != name)
+        return false;
+    if (value.empty())
+        throw EUsage(name + " needs a " + (name == "--device" ? "device" : "socket") + " path");
+    return true;
+}
+
+// The service exists only on the POSIX systems: the Windows tool has no options for it.
+#ifdef _WIN32
+bool ServiceOption(const std::vector<std::string>&, std::size_t&, TCommandLine&) {
+    return false;
+}
+#else
+bool ServiceOption(const std::vector<std::string>& args, std::size_t& i, TCommandLine& line) {
+    if (args[i] == "--direct")
+        line.Direct = true;
+    else if (!Valued(args, i, "--socket", line.Socket))
+        return false;
+    return true;
+}
+#endif
+
 // Handles the option at args[i]; false when args[i] is not an option.
 bool Option(const std::vector<std::string>& args, std::size_t& i, TCommandLine& line) {
     const std::string& arg = args[i];
+    std::string path;
     if (arg == "--help" || arg == "-h")
         line.Help = true;
     else if (arg == "--version")
         line.Version = true;
-    else if (arg == "--device" || StartsWith(arg, "--device=")) {
-        std::string path;
-        if (arg != "--device")
-            path = arg.substr(9);
-        else if (i + 1 < args.size())
-            path = args[++i];
-        if (path.empty())
-            throw EUsage("--device needs a device path");
+    else if (Valued(args, i, "--device", path))
         line.Device = Utf8ToCp1251(path);
+    else if (ServiceOption(args, i, line)) {
     } else if (arg.size() > 1 && arg[0] == '-' && arg.find('=') == std::string::npos)
         throw EUsage("unknown option '" + arg + "'");
     else

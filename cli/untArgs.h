@@ -31,6 +31,8 @@ struct TCommandLine {
     bool Help = false;
     bool Version = false;
     std::string Device;  // cp1251; empty: the port of PortNumber
+    std::string Socket;  // trelmod's socket; empty: the default (POSIX only)
+    bool Direct = false; // never through trelmod: open the port even while the service runs
     std::string Command; // a subcommand, or empty
     std::vector<std::string> CommandArgs;
     std::vector<TAction> Actions;

@@ -32,12 +32,29 @@ Values:
 
 Options (before the arguments):
   --device PATH  open this device instead of the port of PortNumber
-  -h, --help     show this help
+)"
+#ifndef _WIN32
+                                 R"(  --socket PATH  trelmod's socket (default: $TRELMOD_SOCKET, else
+                 /run/trelmo/trelmod.sock)
+  --direct       open the port even while trelmod serves the device
+)"
+#endif
+                                 R"(  -h, --help     show this help
   --version      show the tool's version
 
 The driver starts with the saved settings (port, speed, time-outs, log), as LoadRegParams
 reads them; SaveRegParams saves the current ones.
-
+)"
+#ifndef _WIN32
+                                 R"(
+While trelmod, the board's service, runs for the same device, the board's exchanges go
+through its socket (the service holds the port): the output and the exit status are the
+same. Only the exchanges go there; the settings, the log and the files stay the tool's.
+With --direct, or when no service answers there for the device, the tool opens the port
+itself (with the service running: -3 "Порт занят другим приложением").
+)"
+#endif
+                                 R"(
 Exit status: 0 when every method called returned 0; 1 when one did not, or the tool
 failed; 2 for a usage error (unknown name, bad value, bad option), found before anything
 runs.

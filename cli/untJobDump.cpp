@@ -1,5 +1,5 @@
 // trelmo dump: a memory area of the board, block by block from 0, into a file of raw bytes.
-#include "untDriver.h"
+#include "untToolDriver.h"
 #include "untError.h"
 #include "untFiles.h"
 #include "untJobCommon.h"
@@ -113,7 +113,7 @@ int RunDump(const TCommandLine& line, std::ostream& out) {
     std::string name;
     if (!DriverFileName(path, name))
         return JobFailed("dump", "cannot write '" + path + "': a name beyond code page 1251");
-    TDriver driver;
+    TToolDriver driver(line);
     SetUpDriver(driver, line, args);
     CatchInterrupt();
     TDump dump(driver, out);

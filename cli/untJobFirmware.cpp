@@ -1,7 +1,7 @@
 // trelmo firmware: program mode, the image in 64-byte blocks numbered from 1, and back to
 // the board's main firmware at the driver's own speed.
 #include "driver/core/untConst.h"
-#include "untDriver.h"
+#include "untToolDriver.h"
 #include "untFirmware.h"
 #include "untJobCommon.h"
 #include "untJobProgress.h"
@@ -131,7 +131,7 @@ int RunFirmware(const TCommandLine& line, std::ostream& out) {
     std::string error;
     if (!ReadImage(args.Operands[0], image, error))
         return JobFailed("firmware", error + "; nothing sent");
-    TDriver driver;
+    TToolDriver driver(line);
     SetUpDriver(driver, line, args);
     CatchInterrupt();
     const bool ok = TUpdate(driver, out, image, retries).Run();

@@ -2,7 +2,7 @@
 // the relays and the status flags, and for the link going and coming back. The lines use the
 // tool's own forms, "Name=value" and "ReadStatus: code description", after a time stamp.
 #include "untClock.h"
-#include "untDriver.h"
+#include "untToolDriver.h"
 #include "untJobCommon.h"
 #include "untJobSystem.h"
 #include "untJobs.h"
@@ -103,7 +103,7 @@ private:
 int RunMonitor(const TCommandLine& line, std::ostream& out) {
     const TJobArgs args = ParseJobArgs(line, {"--period"}, 0);
     const int period = args.Number("--period", DefaultPeriodMs, 10, 3600000);
-    TDriver driver;
+    TToolDriver driver(line);
     SetUpDriver(driver, line, args);
     CatchInterrupt();
     TMonitor monitor(driver, out);

@@ -2,7 +2,7 @@
 // speed in turn with a driver object of the search's own, as the driver's search dialog does.
 #include "untCodePage.h"
 #include "untComm.h"
-#include "untDriver.h"
+#include "untToolDriver.h"
 #include "untJobCommon.h"
 #include "untJobProgress.h"
 #include "untJobSystem.h"
@@ -122,7 +122,7 @@ private:
 int RunSearch(const TCommandLine& line, std::ostream& out) {
     const TJobArgs args = ParseJobArgs(line, {"--ports", "--speeds"}, 0);
     const std::vector<TTarget> targets = Targets(line, args);
-    TDriver driver;
+    TToolDriver driver(line);
     SetUpDriver(driver, TCommandLine{}, args);
     TSearch search(driver, out, Speeds(args));
     CatchInterrupt();

@@ -1,7 +1,7 @@
 // trelmo tables: the board's settings tables listed, saved to a table set file, loaded from
 // one and written back, or reset to the board's own values.
 #include "untCodePage.h"
-#include "untDriver.h"
+#include "untToolDriver.h"
 #include "untDriverTables.h"
 #include "untError.h"
 #include "untJobCommon.h"
@@ -262,7 +262,7 @@ int RunTables(const TCommandLine& line, std::ostream& out) {
                                          : "no arguments besides options and settings") +
                      " expected");
     const TJobArgs args = ParseJobArgs(line, {"--retries"}, operands);
-    TDriver driver;
+    TToolDriver driver(line);
     SetUpDriver(driver, line, args);
     CatchInterrupt();
     int status = exOk;
