@@ -61,8 +61,8 @@ TOptions ParseOptions(int argc, char** argv) {
     TOptions options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool valued = arg == "--config" || arg == "--device" || arg == "--socket" ||
-                            arg == "--poll";
+        const bool valued =
+            arg == "--config" || arg == "--device" || arg == "--socket" || arg == "--poll";
         if (valued && i + 1 >= argc)
             Usage(arg + " needs a value");
         if (arg == "--help" || arg == "-h") {

@@ -5,8 +5,12 @@
 
 TWatchdogKeeper::TWatchdogKeeper(bool, int) {}
 void TWatchdogKeeper::Tick(TDaemonDriver&, TMillis) {}
-TMillis TWatchdogKeeper::NextDue() const { return -1; }
-int TWatchdogKeeper::Stop(TDaemonDriver&) { return 0; }
+TMillis TWatchdogKeeper::NextDue() const {
+    return -1;
+}
+int TWatchdogKeeper::Stop(TDaemonDriver&) {
+    return 0;
+}
 void TWatchdogKeeper::Configure(bool, int) {}
 
 struct THooks::TImpl {};
@@ -14,7 +18,9 @@ THooks::THooks(const std::map<std::string, THookConfig>&) {}
 void THooks::Configure(const std::map<std::string, THookConfig>&) {}
 void THooks::OnEvents(const std::vector<TEvent>&, const TSnapshot&, TMillis) {}
 void THooks::Tick(TMillis) {}
-TMillis THooks::NextDue() const { return -1; }
+TMillis THooks::NextDue() const {
+    return -1;
+}
 void THooks::Finish(int) {}
 
 std::string FormatMetrics(const TSnapshot&, const TDriverCounters&, const TKeeperState&,
@@ -25,4 +31,6 @@ std::string FormatMetrics(const TSnapshot&, const TDriverCounters&, const TKeepe
 struct TMetricsPublisher::TImpl {};
 TMetricsPublisher::TMetricsPublisher(const std::string&, int) {}
 TMetricsPublisher::~TMetricsPublisher() = default;
-bool TMetricsPublisher::Publish(const std::string&, std::string&) { return true; }
+bool TMetricsPublisher::Publish(const std::string&, std::string&) {
+    return true;
+}

@@ -9,8 +9,8 @@
 #include <vector>
 
 namespace {
-const char* const RequestKeys[] = {"id",      "set",      "call", "get",     "subscribe",
-                                   "hello",   "exchange", "baud", "timeout", "command_timeout"};
+const char* const RequestKeys[] = {"id",    "set",      "call", "get",     "subscribe",
+                                   "hello", "exchange", "baud", "timeout", "command_timeout"};
 
 std::string Quoted(const std::string& text) {
     return "'" + text + "'";
@@ -91,8 +91,9 @@ TJson Run(TDaemonDriver& driver, const TUnit& unit, int& code) {
     TJson values = TJson::object();
     for (const auto& read : unit.Reads) {
         const TMember& member = *read.second;
-        values[read.first] = ValueToJson(
-            member, IsVersion(member) ? TMemberValue(std::string(ToolVersion())) : member.Get(driver));
+        values[read.first] =
+            ValueToJson(member, IsVersion(member) ? TMemberValue(std::string(ToolVersion()))
+                                                  : member.Get(driver));
     }
     return {{"result", code}, {"text", text}, {"values", values}};
 }

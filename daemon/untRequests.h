@@ -18,9 +18,9 @@ struct EBadRequest : std::runtime_error {
 
 struct TReply {
     TJson Answer;
-    bool Bad = false;       // an error answer
-    int Subscribe = -1;     // 1: the client subscribes, 0: it unsubscribes
-    int Code = 0;           // the call's result, for the link's state
+    bool Bad = false;   // an error answer
+    int Subscribe = -1; // 1: the client subscribes, 0: it unsubscribes
+    int Code = 0;       // the call's result, for the link's state
 };
 
 TReply ServeLine(TDaemonDriver& driver, const std::string& device, const std::string& line);

@@ -29,15 +29,13 @@ sockaddr_un Address(const std::string& path) {
 // Whether another process listens at the path: then it is not ours to replace.
 bool Listening(const sockaddr_un& address) {
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const bool live =
-        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    const bool live = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     close(fd);
     return live;
 }
 } // namespace
 
-TServer::TServer(const std::string& path, const std::string& group, int mode,
-                 std::size_t maxLine)
+TServer::TServer(const std::string& path, const std::string& group, int mode, std::size_t maxLine)
     : SocketPath(path), MaxLine(maxLine) {
     const sockaddr_un address = Address(path);
     gid_t gid = static_cast<gid_t>(-1);
@@ -138,14 +136,14 @@ void TServer::Read(TClient& client, const TLineHandler& onLine) {
     }
 }
 
-void TServer::Cut(TClient& client, const char* data, std::size_t size,
-                  const TLineHandler& onLine) {
+void TServer::Cut(TClient& client, const char* data, std::size_t size, const TLineHandler& onLine) {
     const char* end = data + size;
     while (data < end && !client.Gone) {
         const char* newline = static_cast<const char*>(std::memchr(data, '\n', end - data));
         const char* stop = newline ? newline : end;
         if (!client.Skipping) {
-            client.In.append(data, std::min<std::size_t>(stop - data, MaxLine + 1 - client.In.size()));
+            client.In.append(data,
+                             std::min<std::size_t>(stop - data, MaxLine + 1 - client.In.size()));
             if (client.In.size() > MaxLine) {
                 onLine(client, client.In, true);
                 client.In.clear();

@@ -17,8 +17,8 @@ struct TClient {
     bool Skipping = false; // the rest of a line over the limit is being thrown away
     std::string Out;
     bool Subscribed = false;
-    bool Ended = false;    // the client has sent its last byte
-    bool Gone = false;     // to be closed at the end of the turn
+    bool Ended = false; // the client has sent its last byte
+    bool Gone = false;  // to be closed at the end of the turn
 };
 
 // `over` is true for a line that went past the limit: `line` is then its start only.

@@ -3,8 +3,8 @@
 #include "untRequests.h"
 #include "untSerialPort.h"
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <iostream>
 #include <poll.h>
@@ -56,9 +56,10 @@ void Log(const std::string& text) {
 }
 
 TService::TService(const TConfig& config, TReload reload)
-    : Config(config), Reloader(std::move(reload)), Keeper(config.Watchdog, config.WatchdogIntervalMs),
-      Hooks(config.Hooks) {
+    : Config(config), Reloader(std::move(reload)),
+      Keeper(config.Watchdog, config.WatchdogIntervalMs), Hooks(config.Hooks) {
     SetUpDriver(Driver, Config);
+    DevicePath = Device();
     Server = std::make_unique<TServer>(Config.Socket, Config.SocketGroup, Config.SocketMode,
                                        Config.MaxLine);
     OpenMetrics();
@@ -67,6 +68,7 @@ TService::TService(const TConfig& config, TReload reload)
 
 TService::~TService() = default;
 
+// Once per setting: a port number's device comes from the port map's file.
 std::string TService::Device() const {
     const std::string& path = Driver.GetDevicePath();
     return path.empty() ? TSerialPort::DeviceOfPort(Driver.GetPortNumber()) : path;
@@ -84,7 +86,7 @@ void TService::OpenMetrics() {
 }
 
 int TService::Run(int signals) {
-    Log("listening on " + Server->Path() + " for " + Device());
+    Log("listening on " + Server->Path() + " for " + DevicePath);
     sd_notify(0, "READY=1");
     std::vector<pollfd> fds;
     const TLineHandler onLine = [this](TClient& client, const std::string& line, bool over) {
@@ -114,7 +116,8 @@ int TService::Run(int signals) {
     sd_notify(0, "STOPPING=1");
     Log("stopping");
     if (Keeper.State().Enabled && Keeper.Stop(Driver) != 0)
-        Log("the board's watchdog could not be turned off: " + std::to_string(Driver.GetResultCode()));
+        Log("the board's watchdog could not be turned off: " +
+            std::to_string(Driver.GetResultCode()));
     Hooks.Finish(FinishHooksMs);
     Server.reset();
     return 0;
@@ -140,7 +143,7 @@ void TService::OnLine(TClient& client, const std::string& line, bool over) {
                                                     " bytes; skipped to its end"));
         return;
     }
-    TReply reply = ServeLine(Driver, Device(), line);
+    TReply reply = ServeLine(Driver, DevicePath, line);
     ++(reply.Bad ? Counters.BadRequests : Counters.Requests);
     if (reply.Subscribe >= 0)
         client.Subscribed = reply.Subscribe == 1;
@@ -194,9 +197,9 @@ void TService::PublishMetrics() {
     Counters.Clients = Server->Clients();
     Counters.Connections = Server->Counters().Connections;
     std::string error;
-    if (!Metrics->Publish(FormatMetrics(Current, Driver.Counters(), Keeper.State(),
-                                        Hooks.Counters(), Counters),
-                          error))
+    if (!Metrics->Publish(
+            FormatMetrics(Current, Driver.Counters(), Keeper.State(), Hooks.Counters(), Counters),
+            error))
         Log("metrics: " + error);
 }
 
@@ -210,7 +213,7 @@ void TService::Reload() {
     }
     if (next.Socket != Config.Socket || next.SocketGroup != Config.SocketGroup ||
         next.SocketMode != Config.SocketMode)
-        Log("the socket's path, group and mode change at the next start; kept " + Config.Socket);
+        Log("a new socket path, group or mode needs a restart; kept " + Config.Socket);
     next.Socket = Config.Socket;
     next.SocketGroup = Config.SocketGroup;
     next.SocketMode = Config.SocketMode;
@@ -221,11 +224,12 @@ void TService::Reload() {
 void TService::Configure(const TConfig& config) {
     const bool metrics =
         config.MetricsFile != Config.MetricsFile || config.MetricsPort != Config.MetricsPort;
-    const std::string device = Device();
+    const std::string device = DevicePath;
     const int baudRate = Driver.GetBaudRate();
     Config = config;
     SetUpDriver(Driver, Config);
-    if (Device() != device || Driver.GetBaudRate() != baudRate)
+    DevicePath = Device();
+    if (DevicePath != device || Driver.GetBaudRate() != baudRate)
         Driver.ClosePort();
     Server->SetMaxLine(Config.MaxLine);
     NextPoll = std::min(NextPoll, Now() + Config.PollMs);

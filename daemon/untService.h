@@ -44,14 +44,15 @@ private:
     std::string Device() const;
 
     TConfig Config;
+    std::string DevicePath; // the port's device, for the hello answers
     TReload Reloader;
     TDaemonDriver Driver;
     std::unique_ptr<TServer> Server;
     TWatchdogKeeper Keeper;
     THooks Hooks;
     std::unique_ptr<TMetricsPublisher> Metrics;
-    TSnapshot Current;    // the last poll's
-    TSnapshot Sent;       // the last status event's
+    TSnapshot Current; // the last poll's
+    TSnapshot Sent;    // the last status event's
     TServiceCounters Counters;
     TMillis NextPoll = 0;
 };

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <thread>
+#include <vector>
 
 using namespace testdaemon;
 
@@ -16,20 +18,15 @@ protected:
     TDaemonProcess Daemon{Board.Link, "", {"--no-watchdog"}};
     TDaemonClient Client{Daemon};
 
-    TJson Get(const std::string& name) {
-        return Client.Request({{"get", {name}}})["values"][name];
-    }
+    TJson Get(const std::string& name) { return Client.Request({{"get", {name}}})["values"][name]; }
 };
 
 TEST_F(Protocol, RunsSetCallGetAsOneUnitByEitherName) {
     const std::string name = "Реле ввода №3";
-    TJson answer = Client.Request({{"id", {{"n", 1}}},
-                                   {"set",
-                                    {{"НомерТаблицы", 2},
-                                     {"НомерРяда", 3},
-                                     {"номерполя", 1},
-                                     {"ЗначениеПоля", name}}},
-                                   {"call", "ЗаписатьТаблицу"}});
+    TJson answer = Client.Request(
+        {{"id", {{"n", 1}}},
+         {"set", {{"НомерТаблицы", 2}, {"НомерРяда", 3}, {"номерполя", 1}, {"ЗначениеПоля", name}}},
+         {"call", "ЗаписатьТаблицу"}});
     EXPECT_EQ(answer["id"], TJson({{"n", 1}}));
     EXPECT_EQ(answer["result"], 0) << answer;
     EXPECT_EQ(answer["values"], TJson::object());
@@ -85,7 +82,7 @@ TEST_F(Protocol, ChecksTheWholeRequestBeforeRunningAny) {
         {{"set", {{"TableNumber", 4}, {"ToggleTime", "10"}}}},
         {{"set", {{"TableNumber", 4}, {"DoorLockOpened", 2}}}},
         {{"set", {{"TableNumber", 4}, {"SoftDate", "2020-01-01"}}}}, // read-only
-        {{"set", {{"TableNumber", 4}}}, {"call", "ShowProperties"}},   // a dialog
+        {{"set", {{"TableNumber", 4}}}, {"call", "ShowProperties"}}, // a dialog
         {{"set", {{"TableNumber", 4}}}, {"get", {"ParentWnd"}}},
         {{"set", {{"TableNumber", 4}}}, {"call", "NoSuchMethod"}},
         {{"set", {{"TableNumber", 4}}}, {"call", "TableNumber"}},
@@ -126,5 +123,60 @@ TEST_F(Protocol, AnswersEveryBadLineAndGoesOn) {
     ASSERT_TRUE(Client.Write("{\"id\":1}\n{\"id\":2,\"call\":\"nope\"}\nnot json\n{\"id\":4}\n"));
     for (const TJson& id : {TJson(1), TJson(2), TJson(), TJson(4)})
         EXPECT_EQ(Client.Answer()["id"], id);
+}
+
+// A cell of the board's tables that a client owns: a value of its own written and read back.
+struct TCell {
+    int Table, Row, Field;
+    bool Text;
+    TJson Value(int client, int round) const {
+        if (Text)
+            return "к" + std::to_string(client) + "-" + std::to_string(round);
+        return std::to_string(Table == 2 ? 10 + round * 7 + client : round * 10 + client);
+    }
+};
+
+std::vector<TCell> OwnCells() {
+    std::vector<TCell> cells;
+    for (int row = 1; row <= 8; ++row) {
+        cells.push_back({2, row, 1, true});  // Реле: Название
+        cells.push_back({2, row, 3, false}); // Время импульса, мс
+    }
+    for (int row = 1; row <= 4; ++row)
+        cells.push_back({5, row, row <= 2 ? 1 : 3, row <= 2}); // Доступ: Пользователь, ПИН-код
+    return cells;
+}
+
+TEST_F(Protocol, KeepsEachClientsUnitsWholeUnderLoad) {
+    const int rounds = 500;
+    const std::vector<TCell> cells = OwnCells();
+    std::vector<std::thread> clients;
+    for (int k = 0; k < static_cast<int>(cells.size()); ++k) {
+        clients.emplace_back([this, k, &cell = cells[k]] {
+            TDaemonClient client(Daemon);
+            const TJson where = {
+                {"TableNumber", cell.Table}, {"RowNumber", cell.Row}, {"FieldNumber", cell.Field}};
+            for (int round = 0; round < rounds; ++round) {
+                TJson set = where;
+                set["FieldValue"] = cell.Value(k, round);
+                const TJson wrote =
+                    client.Request({{"id", {k, round, "w"}}, {"set", set}, {"call", "WriteTable"}});
+                ASSERT_EQ(wrote["id"], TJson({k, round, "w"})) << wrote;
+                ASSERT_EQ(wrote["result"], 0) << wrote;
+                const TJson read = client.Request(
+                    {{"id", {k, round, "r"}},
+                     {"set", where},
+                     {"call", "ReadTable"},
+                     {"get", {"FieldValue", "TableNumber", "RowNumber", "FieldNumber"}}});
+                ASSERT_EQ(read["id"], TJson({k, round, "r"})) << read;
+                ASSERT_EQ(read["result"], 0) << read;
+                TJson expected = {{"FieldValue", cell.Value(k, round)}};
+                expected.update(where);
+                ASSERT_EQ(read["values"], expected) << "client " << k << " round " << round;
+            }
+        });
+    }
+    for (std::thread& client : clients)
+        client.join();
 }
 } // namespace

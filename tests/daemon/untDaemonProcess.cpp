@@ -31,7 +31,7 @@ TDaemonProcess::TDaemonProcess(const std::string& link, const std::string& confi
     ConfigFile = Dir + "/trelmod.conf";
     WriteConfig(config);
     std::vector<std::string> args = {TRELMOD_PROGRAM, "--config", ConfigFile, "--device", link,
-                                     "--socket", Socket};
+                                     "--socket",      Socket};
     args.insert(args.end(), options.begin(), options.end());
     Pid = fork();
     if (Pid == 0) {
