@@ -174,6 +174,10 @@ bool THooks::TImpl::Start(const TPending& hook) {
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        // An ignored signal stays ignored across exec; the service ignores SIGPIPE.
+        struct sigaction normal {};
+        normal.sa_handler = SIG_DFL;
+        sigaction(SIGPIPE, &normal, nullptr);
         execve(argv[0], argv, envp.data());
         _exit(127);
     }

@@ -77,17 +77,32 @@ void TWatchdogKeeper::Tick(TDaemonDriver& driver, TMillis now) {
         Feed(driver, now);
 }
 
-void TWatchdogKeeper::Start(TDaemonDriver& driver, TMillis now) {
-    Due = now + RetryMs;
+// The table registers are the clients' too: one that set them in one request and reads in
+// the next finds them as it left them.
+int TWatchdogKeeper::ReadPeriod(TDaemonDriver& driver) {
+    const int table = driver.TableNumber, field = driver.FieldNumber;
+    const auto row = driver.RowNumber;
+    const std::string value = driver.FieldValue;
     driver.TableNumber = GeneralTable;
     driver.RowNumber = GeneralRow;
     driver.FieldNumber = PeriodField;
-    int code = driver.Invoke("ReadTable");
+    const int code = driver.Invoke("ReadTable");
+    if (code == 0)
+        Keeper.PeriodMs = std::atoi(driver.FieldValue.c_str()) * 1000;
+    driver.TableNumber = table;
+    driver.RowNumber = row;
+    driver.FieldNumber = field;
+    driver.FieldValue = value;
+    return code;
+}
+
+void TWatchdogKeeper::Start(TDaemonDriver& driver, TMillis now) {
+    Due = now + RetryMs;
+    int code = ReadPeriod(driver);
     if (code != 0) {
         Keeper.Problem = Failure("reading the board's watchdog period", driver, code);
         return;
     }
-    Keeper.PeriodMs = std::atoi(driver.FieldValue.c_str()) * 1000;
     if (!ChooseInterval()) {
         Due = now + RecheckMs;
         return;

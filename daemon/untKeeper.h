@@ -41,6 +41,7 @@ public:
     const TKeeperState& State() const { return Keeper; }
 
 private:
+    int ReadPeriod(TDaemonDriver& driver);
     void Start(TDaemonDriver& driver, TMillis now);
     void Feed(TDaemonDriver& driver, TMillis now);
     bool ChooseInterval();

@@ -52,11 +52,17 @@ protected:
 
 TEST_F(KeeperTest, EnablesFeedsWithinItsIntervalAndStops) {
     SetPeriod(12);
+    Driver.TableNumber = 2; // a client's registers, set for its next request
+    Driver.RowNumber = 3;
+    Driver.FieldNumber = 1;
+    Driver.FieldValue = "Насос";
     TWatchdogKeeper keeper(true, 0);
     keeper.Tick(Driver, 1000);
     const TKeeperState& state = keeper.State();
     ASSERT_TRUE(state.Running) << state.Problem;
     EXPECT_EQ(state.PeriodMs, 12000);
+    EXPECT_EQ(Driver.TableNumber * 100 + Driver.RowNumber * 10 + Driver.FieldNumber, 231);
+    EXPECT_EQ(Driver.FieldValue, "Насос");
     EXPECT_EQ(state.IntervalMs, 4000);
     EXPECT_EQ(BoardWatchdog(), "1");
     EXPECT_EQ(state.Feeds, 1u);
