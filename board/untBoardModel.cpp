@@ -124,6 +124,10 @@ public:
     void CancelPowerOffDelay() { Timers.Stop(evPowerOffDelay); }
     std::uint8_t SwitchPower(bool on);
     void SetDoor(bool open);
+    void HoldDoor(bool open) {
+        DoorOpened = open;
+        Timers.Stop(evDoorClose);
+    }
     void EnableWatchdog(bool enable);
     void ResetWatchdog();
     void SetMains(bool present);
@@ -934,6 +938,16 @@ void TBoardModel::Reset(TMillis now) {
     Advance(now);
     State->Board.Restart(lcRestart);
     Advance(now);
+}
+
+bool TBoardModel::SetPower12(bool on, TMillis now) {
+    Advance(now);
+    return State->Board.SwitchPower(on) == errNone;
+}
+
+void TBoardModel::SetDoorOpen(bool open, TMillis now) {
+    Advance(now);
+    State->Board.HoldDoor(open);
 }
 
 void TBoardModel::SetEmptyTable(int table) {

@@ -54,6 +54,11 @@ public:
     // Outside events, for the control interface.
     void Reset(TMillis now); // a reset as after power loss of the CPU
     void SetMainsPresent(bool present, TMillis now);
+    // The motherboard's +12 V as the board senses it: off as when the supply fails (pending
+    // power delays end with it); on only while mains are present. False: refused.
+    bool SetPower12(bool on, TMillis now);
+    // The door as the lock reports it, until changed again (no lock time runs out).
+    void SetDoorOpen(bool open, TMillis now);
     // 1 to 5: that settings table shows no rows on the line from now on (as emptyTable);
     // 0: every table shows its rows.
     void SetEmptyTable(int table);

@@ -23,6 +23,8 @@ const char HelpText[] = "fault noanswer|stx|crc|code [once|always] [for CC]\n"
                         "faults\n"
                         "state\n"
                         "mains on|off\n"
+                        "power12 on|off\n"
+                        "door open|closed\n"
                         "empty N|off\n"
                         "timing on|off\n"
                         "process|jitter|gaps US\n"
@@ -95,7 +97,8 @@ std::string TControl::Run(const std::vector<std::string>& words, TMillis now) {
         return AddFault(words);
     if (verb == "timing" || verb == "process" || verb == "jitter" || verb == "gaps")
         return LineTiming(words);
-    if (words.size() > 1 && verb != "mains" && verb != "empty")
+    if (words.size() > 1 && verb != "mains" && verb != "power12" && verb != "door" &&
+        verb != "empty")
         return Err(verb + " takes no arguments");
     if (verb == "clear") {
         Faults.Clear();
@@ -111,6 +114,10 @@ std::string TControl::Run(const std::vector<std::string>& words, TMillis now) {
     }
     if (verb == "mains")
         return Mains(words, now);
+    if (verb == "power12")
+        return Power12(words, now);
+    if (verb == "door")
+        return Door(words, now);
     if (verb == "empty")
         return EmptyTable(words);
     if (verb == "reset") {
@@ -189,6 +196,23 @@ std::string TControl::Mains(const std::vector<std::string>& words, TMillis now) 
         return Err("mains takes on or off");
     Log("!! mains " + words[1]);
     Model.SetMainsPresent(words[1] == "on", now);
+    return Ok;
+}
+
+std::string TControl::Power12(const std::vector<std::string>& words, TMillis now) {
+    if (words.size() != 2 || (words[1] != "on" && words[1] != "off"))
+        return Err("power12 takes on or off");
+    if (!Model.SetPower12(words[1] == "on", now))
+        return Err("no mains: +12 V cannot come on");
+    Log("!! power12 " + words[1]);
+    return Ok;
+}
+
+std::string TControl::Door(const std::vector<std::string>& words, TMillis now) {
+    if (words.size() != 2 || (words[1] != "open" && words[1] != "closed"))
+        return Err("door takes open or closed");
+    Log("!! door " + words[1]);
+    Model.SetDoorOpen(words[1] == "open", now);
     return Ok;
 }
 

@@ -31,6 +31,8 @@ private:
     std::string AddFault(const std::vector<std::string>& words);
     std::string ListFaults() const;
     std::string Mains(const std::vector<std::string>& words, TMillis now);
+    std::string Power12(const std::vector<std::string>& words, TMillis now);
+    std::string Door(const std::vector<std::string>& words, TMillis now);
     std::string EmptyTable(const std::vector<std::string>& words);
     std::string LineTiming(const std::vector<std::string>& words);
     std::string GoAway();

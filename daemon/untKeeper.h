@@ -41,7 +41,15 @@ public:
     const TKeeperState& State() const { return Keeper; }
 
 private:
+    int ReadPeriod(TDaemonDriver& driver);
+    void Start(TDaemonDriver& driver, TMillis now);
+    void Feed(TDaemonDriver& driver, TMillis now);
+    bool ChooseInterval();
+
     TKeeperState Keeper;
     int ConfiguredIntervalMs = 0;
+    bool Reconfigured = false;
     TMillis Due = 0;
+    TMillis ManagerMs = 0;  // the service manager's watchdog period, 0: it does not watch
+    TMillis ManagerDue = 0; // its next notification while the board's watchdog is off
 };

@@ -263,7 +263,7 @@ TEST(Control, BadCommandsAreRefusedAndChangeNothing) {
     for (const char* bad :
          {"fault", "fault cut", "fault cut x", "fault cut 3x", "fault delay 99999999",
           "fault short 0", "fault error 100", "fault crc for zz", "fault crc for",
-          "fault crc sometimes", "fault crc 3", "frobnicate", "state now", "mains maybe", "empty 6", "empty", "return",
+          "fault crc sometimes", "fault crc 3", "frobnicate", "state now", "mains maybe", "power12", "power12 up", "door ajar", "door open now", "empty 6", "empty", "return",
           "timing", "timing fast", "process", "process -1", "process 10000001", "jitter 1e3",
           "gaps 12345678901234567890", "\x01\xFF\x7F"}) {
         const std::string reply = board.Command(bad);
@@ -409,6 +409,41 @@ TEST(Events, ResetSilencesTheBoardWhileItRestarts) {
     const std::string state = board.Command("state");
     EXPECT_NE(state.find("\nmains=0\n"), std::string::npos) << state;
     EXPECT_EQ(state.substr(state.size() - 4), "END\n");
+}
+
+// The flags byte of a status answer, as the driver decodes MBPowerState and the door from it.
+int StatusFlags(TPort& port) {
+    const TBytes payload = Payload(port.Exchange(Status));
+    return payload.size() > 12 ? static_cast<std::uint8_t>(payload[12]) : -1;
+}
+
+TEST(Events, Power12AndDoorAsTheBoardSensesThem) {
+    TBoardProcess board;
+    TPort port(board.Link, 2400);
+    const std::string help = board.Command("help");
+    EXPECT_NE(help.find("power12 on|off\n"), std::string::npos) << help;
+    EXPECT_NE(help.find("door open|closed\n"), std::string::npos) << help;
+
+    EXPECT_EQ(board.Command("power12 off"), "OK\n");
+    EXPECT_EQ(StatusFlags(port) & (pfMBPowerState | pfMBPowerSensor), pfMBPowerSensor);
+    EXPECT_EQ(board.Command("power12 on"), "OK\n");
+    EXPECT_EQ(StatusFlags(port) & pfMBPowerState, pfMBPowerState);
+
+    // Mains back starts the turn-on delay; a failing supply ends it, and without mains +12 V
+    // cannot come on at all.
+    EXPECT_EQ(board.Command("mains off"), "OK\n");
+    EXPECT_EQ(board.Command("power12 on").rfind("ERR ", 0), 0u);
+    EXPECT_EQ(board.Command("mains on"), "OK\n");
+    EXPECT_EQ(board.State("turn_on_delay"), "1");
+    EXPECT_EQ(board.Command("power12 off"), "OK\n");
+    EXPECT_EQ(board.State("turn_on_delay"), "0");
+    EXPECT_EQ(board.State("mb_power"), "0");
+
+    EXPECT_EQ(board.Command("door open"), "OK\n");
+    EXPECT_EQ(StatusFlags(port) & pfDoorLockOpened, pfDoorLockOpened);
+    EXPECT_EQ(board.State("door"), "1");
+    EXPECT_EQ(board.Command("door closed"), "OK\n");
+    EXPECT_EQ(StatusFlags(port) & pfDoorLockOpened, 0);
 }
 
 TEST(Events, BoardGoesAwayAndComesBack) {
