@@ -32,6 +32,18 @@ const TMember& Find(const std::string& name, TMemberKind kind) {
     return *member;
 }
 
+// The port and where the driver keeps its settings and log are the service's, set in its
+// configuration: a client that changed them would cut every other client off the board, or
+// have the service write files of the client's choosing.
+void CheckNotServiceOwned(const TMember& member, const std::string& name) {
+    static const char* const owned[] = {"PortNumber",   "BaudRate",      "Timeout",
+                                        "CommandTimeout", "ComLogFile",  "SetDefaults",
+                                        "LoadRegParams", "SaveRegParams"};
+    for (const char* own : owned)
+        if (std::string(member.Name) == own)
+            throw EBadRequest(Quoted(name) + " is the service's own; set in trelmod.conf");
+}
+
 struct TSetting {
     const TMember* Member;
     TMemberValue Value;
@@ -53,13 +65,16 @@ TUnit Check(const TJson& request) {
             const TMember& member = Find(item.key(), TMemberKind::Property);
             if (!member.Set)
                 throw EBadRequest(Quoted(item.key()) + " is read-only");
+            CheckNotServiceOwned(member, item.key());
             unit.Settings.push_back({&member, ValueFromJson(member, item.value())});
         }
     }
     if (request.contains("call")) {
         if (!request["call"].is_string())
             throw EBadRequest("\"call\" takes a method's name");
-        unit.Call = &Find(request["call"].get<std::string>(), TMemberKind::Method);
+        const std::string name = request["call"].get<std::string>();
+        unit.Call = &Find(name, TMemberKind::Method);
+        CheckNotServiceOwned(*unit.Call, name);
     }
     if (request.contains("get")) {
         const TJson& get = request["get"];

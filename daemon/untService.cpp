@@ -1,5 +1,6 @@
 #include "untService.h"
 
+#include "untCodePage.h"
 #include "untRequests.h"
 #include "untSerialPort.h"
 
@@ -36,7 +37,7 @@ void SetUpDriver(TDaemonDriver& driver, const TConfig& config) {
     if (config.CommandTimeout)
         driver.SetCommandTimeout(*config.CommandTimeout);
     if (!config.Device.empty())
-        driver.SetDevicePath(config.Device);
+        driver.SetDevicePath(Utf8ToCp1251(config.Device)); // the driver's strings are cp1251
 }
 
 TJson StatusValues(const TStatus& s) {
@@ -85,8 +86,25 @@ void TService::OpenMetrics() {
     }
 }
 
+// Once per change: a keeper that cannot start retries every second.
+void TService::ReportKeeper() {
+    const TKeeperState& keeper = Keeper.State();
+    const std::string problem = keeper.Enabled ? keeper.Problem : std::string();
+    const bool running = keeper.Enabled && keeper.Running;
+    if (problem == KeeperProblem && running == KeeperRunning)
+        return;
+    if (!problem.empty())
+        Log("watchdog keeper: " + problem);
+    else if (running)
+        Log("watchdog keeper: the board's watchdog is on, period " +
+            std::to_string(keeper.PeriodMs) + " ms, fed every " + std::to_string(keeper.IntervalMs) +
+            " ms");
+    KeeperProblem = problem;
+    KeeperRunning = running;
+}
+
 int TService::Run(int signals) {
-    Log("listening on " + Server->Path() + " for " + DevicePath);
+    Log("listening on " + Server->Path() + " for " + Cp1251ToUtf8(DevicePath));
     sd_notify(0, "READY=1");
     std::vector<pollfd> fds;
     const TLineHandler onLine = [this](TClient& client, const std::string& line, bool over) {
@@ -111,6 +129,7 @@ int TService::Run(int signals) {
         if (now >= NextPoll)
             Poll(now);
         Keeper.Tick(Driver, now);
+        ReportKeeper();
         Hooks.Tick(Now());
     }
     sd_notify(0, "STOPPING=1");

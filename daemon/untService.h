@@ -45,6 +45,9 @@ private:
 
     TConfig Config;
     std::string DevicePath; // the port's device, for the hello answers
+    void ReportKeeper();
+    std::string KeeperProblem; // as last logged
+    bool KeeperRunning = false;
     TReload Reloader;
     TDaemonDriver Driver;
     std::unique_ptr<TServer> Server;

@@ -82,6 +82,9 @@ TEST_F(Protocol, ChecksTheWholeRequestBeforeRunningAny) {
         {{"set", {{"TableNumber", 4}, {"ToggleTime", "10"}}}},
         {{"set", {{"TableNumber", 4}, {"DoorLockOpened", 2}}}},
         {{"set", {{"TableNumber", 4}, {"SoftDate", "2020-01-01"}}}}, // read-only
+        {{"set", {{"TableNumber", 4}, {"BaudRate", 9600}}}},        // the service's port
+        {{"set", {{"TableNumber", 4}, {"ComLogFile", "/tmp/x"}}}},
+        {{"set", {{"TableNumber", 4}}}, {"call", "LoadRegParams"}},
         {{"set", {{"TableNumber", 4}}}, {"call", "ShowProperties"}}, // a dialog
         {{"set", {{"TableNumber", 4}}}, {"get", {"ParentWnd"}}},
         {{"set", {{"TableNumber", 4}}}, {"call", "NoSuchMethod"}},
