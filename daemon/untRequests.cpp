@@ -66,7 +66,7 @@ TUnit Check(const TJson& request) {
             if (!member.Set)
                 throw EBadRequest(Quoted(item.key()) + " is read-only");
             CheckNotServiceOwned(member, item.key());
-            unit.Settings.push_back({&member, ValueFromJson(member, item.value())});
+            unit.Settings.push_back({&member, ValueFromJson(member, item.value(), item.key())});
         }
     }
     if (request.contains("call")) {
@@ -166,8 +166,8 @@ TJson ValueToJson(const TMember& member, const TMemberValue& value) {
     }
 }
 
-TMemberValue ValueFromJson(const TMember& member, const TJson& value) {
-    const std::string name = Quoted(member.Name);
+TMemberValue ValueFromJson(const TMember& member, const TJson& value, const std::string& named) {
+    const std::string name = Quoted(named.empty() ? std::string(member.Name) : named);
     switch (member.Type) {
     case TMemberType::Long:
         if (value.is_number_integer() && value >= INT_MIN && value <= INT_MAX)

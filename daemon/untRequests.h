@@ -27,7 +27,8 @@ TReply ServeLine(TDaemonDriver& driver, const std::string& device, const std::st
 
 // A member's value as JSON and back; throws EBadRequest for a value of another type.
 TJson ValueToJson(const TMember& member, const TMemberValue& value);
-TMemberValue ValueFromJson(const TMember& member, const TJson& value);
+// `named`: the name as the client wrote it, for the message (the English name when empty).
+TMemberValue ValueFromJson(const TMember& member, const TJson& value, const std::string& named = {});
 
 // The answer text for one whose request could not be read at all.
 std::string ErrorLine(const TJson& id, const std::string& why);
