@@ -1,5 +1,7 @@
 #include "untControl.h"
 
+#include "driver/platform/posix/untPosixFiles.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -53,18 +55,7 @@ const std::string Ok = "OK\n";
 
 // A socket client must neither block the board nor raise SIGPIPE.
 bool WriteAll(int fd, const std::string& text, bool socket) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n =
-            socket ? send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT)
-                   : write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return socket ? SendAll(fd, text, MSG_DONTWAIT) : ::WriteAll(fd, text);
 }
 
 std::runtime_error SocketError(const std::string& what) {

@@ -1,5 +1,7 @@
 #include "untMetrics.h"
 
+#include "driver/platform/posix/untPosixFiles.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <charconv>
@@ -124,32 +126,6 @@ std::string FormatMetrics(const TSnapshot& board, const TDriverCounters& driver,
 namespace {
 std::runtime_error SystemError(const std::string& what) {
     return std::runtime_error(what + ": " + std::strerror(errno));
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool SendAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 std::string Response(const char* status, const std::string& body) {

@@ -4,6 +4,7 @@
 #include "untCodePage.h"
 #include "untDriverCode.h"
 #include "untError.h"
+#include "driver/platform/posix/untPosixFiles.h"
 #include "untValues.h"
 
 #include <nlohmann/json.hpp>
@@ -41,15 +42,7 @@ public:
 
     // MSG_NOSIGNAL: a service gone is a failed exchange, not SIGPIPE ending the tool.
     bool Send(const std::string& line) const {
-        for (std::size_t done = 0; done < line.size();) {
-            const ssize_t n = send(Fd, line.data() + done, line.size() - done, MSG_NOSIGNAL);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
+        return SendAll(Fd, line);
     }
 
     // The next line without its newline; false when none came within `limitMs`.

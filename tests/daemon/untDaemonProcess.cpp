@@ -1,5 +1,6 @@
 #include "untDaemonProcess.h"
 
+#include "driver/platform/posix/untPosixFiles.h"
 #include "untTestBoard.h"
 
 #include <gtest/gtest.h>
@@ -126,16 +127,7 @@ TDaemonClient::~TDaemonClient() {
 }
 
 bool TDaemonClient::Write(const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t sent = send(Fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR)
-            continue;
-        if (sent <= 0)
-            return false;
-        done += static_cast<std::size_t>(sent);
-    }
-    return true;
+    return SendAll(Fd, bytes);
 }
 
 std::string TDaemonClient::ReadLine(int timeoutMs) {

@@ -11,8 +11,33 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
+
+namespace {
+template <typename TWrite> bool WriteEach(const std::string& data, TWrite write) {
+    for (std::size_t done = 0; done < data.size();) {
+        const ssize_t n = write(data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+} // namespace
+
+bool WriteAll(int fd, const std::string& data) {
+    return WriteEach(data, [fd](const char* p, std::size_t n) { return write(fd, p, n); });
+}
+
+bool SendAll(int fd, const std::string& data, int flags) {
+    return WriteEach(data, [fd, flags](const char* p, std::size_t n) {
+        return send(fd, p, n, MSG_NOSIGNAL | flags);
+    });
+}
 
 std::uint32_t TickCount() {
     timespec ts{};
