@@ -109,7 +109,13 @@ TEST_F(SupervisionTest, TheWatchdogIsFedForTwoMinutesUnderLoad) {
     const long rss = ResidentKb(daemon.Pid);
     const int files = OpenFiles(daemon.Pid);
     std::this_thread::sleep_for(60s);
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer's quarantine keeps freed memory for a while, so resident memory grows
+    // anyway; its leak check at the service's end takes this check's place there.
+    (void)rss;
+#else
     EXPECT_LE(ResidentKb(daemon.Pid), rss + 2048) << "from " << rss << " kB";
+#endif
     EXPECT_LE(OpenFiles(daemon.Pid), files + 2) << "from " << files;
     stop = true;
     for (std::thread& client : clients)
