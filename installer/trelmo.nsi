@@ -2,7 +2,7 @@
 ;
 ;   makensis -DVERSION=<a.b.c.d> -DOUTFILE=<setup.exe> -DTRELMO32=<i686 Trelmo.dll>
 ;            -DTRELMO64=<x86_64 Trelmo.dll> [-DSKAVIN32=<i686 Skavin.exe> -DSKAVIN64=<...>]
-;            trelmo.nsi
+;            [-DSIGN=<installer/sign> -DSIGNING=<signing dir>] trelmo.nsi
 ;
 ; The folder gets the library and the program of the system's bitness; a 64-bit system also
 ; gets the 32-bit library in x86\, for 32-bit clients such as 1C:Enterprise. Each library is
@@ -50,6 +50,11 @@ Caption "Установка драйвера варнок-платы ${VERSION}"
 UninstallCaption "Удаление драйвера варнок-платы ${VERSION}"
 OutFile "${OUTFILE}"
 BrandingText "${COMPANY}"
+; The uninstaller is packed inside the installer: signed here, before makensis packs it, since
+; nothing can sign it once the installer writes it out.
+!ifdef SIGN
+  !uninstfinalize '"${SIGN}" "${SIGNING}" "%1"' = 0
+!endif
 
 !define MUI_ABORTWARNING
 !define MUI_ICON "${NSISDIR}\Contrib\Graphics\Icons\modern-install.ico"
